@@ -1,0 +1,21 @@
+// File helpers shared by the POSIX registry and profile implementations.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform::posix {
+
+// Compares two names the way Windows compares key, value and section names: ASCII letters
+// without regard to case, every other byte as it is.
+bool sameName(const std::string& a, const std::string& b);
+
+// The whole content of a file, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+// Replaces the file's content as one step: the new content goes to a temporary file beside it,
+// which then takes the file's name, so a full disk or a crash leaves the old content whole.
+// Keeps the permissions of an existing file. Returns 0 or an errno value.
+int replaceFile(const std::string& path, const std::string& content);
+
+} // namespace platform::posix

@@ -1,0 +1,396 @@
+// The registry on POSIX: a key is a folder, its values are lines of the file ".values" inside it,
+// and its sub-keys are the folders inside it. Names keep the letter case they were created with
+// and are looked up without regard to it, as on Windows.
+//
+// A line of ".values":   <name> <type> <data>
+// name and data are escaped so that any byte fits on the line: a blank, '%', control bytes and
+// bytes above 0x7E are written as %XX; a text value shows its terminating zero as %00.
+// Folder names escape '/', '%' and a leading '.' the same way, so no key can take the name of
+// the values file.
+#include "platform/Registry.h"
+#include "platform/posix/FileText.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace platform {
+
+struct RegKeyHandle {
+    std::string path;
+    int folder; // kept open to notice that the key was deleted under the handle
+};
+
+namespace {
+
+constexpr std::uintptr_t kCurrentUserValue = 0x80000001;  // HKEY_CURRENT_USER
+constexpr std::uintptr_t kLocalMachineValue = 0x80000002; // HKEY_LOCAL_MACHINE
+constexpr const char* kRootVariable = "QV_REGISTRY_DIR";
+constexpr const char* kValuesFile = ".values";
+
+struct Value {
+    std::string name;
+    std::uint32_t type;
+    std::string data;
+};
+
+bool isPredefined(RegKey key) {
+    const auto value = reinterpret_cast<std::uintptr_t>(key);
+    return value == kCurrentUserValue || value == kLocalMachineValue;
+}
+
+std::string rootFolder(RegKey root) {
+    const bool user = reinterpret_cast<std::uintptr_t>(root) == kCurrentUserValue;
+    if (const char* moved = std::getenv(kRootVariable); moved != nullptr && *moved != '\0') {
+        return std::string(moved) + (user ? "/HKEY_CURRENT_USER" : "/HKEY_LOCAL_MACHINE");
+    }
+    if (!user) {
+        return "/etc/quorvane/registry";
+    }
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+        config = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        config = std::string(home) + "/.config";
+    } else {
+        config = "/tmp";
+    }
+    return config + "/quorvane/registry";
+}
+
+std::string escape(const std::string& text, bool folderName) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool special =
+            folderName ? (c == '/' || c == '%' || c < 0x20 || c == 0x7F || (i == 0 && c == '.'))
+                       : (c <= 0x20 || c == '%' || c > 0x7E);
+        if (special) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+            hexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The sub-key folders of a key folder, as they are named on disk.
+std::vector<std::string> subFolders(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(path.c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.empty() || name[0] == '.') {
+            continue;
+        }
+        if (isFolder(path + "/" + name)) {
+            names.push_back(name);
+        }
+    }
+    closedir(dir);
+    return names;
+}
+
+std::string findSubKey(const std::string& path, const std::string& keyName) {
+    for (const std::string& folder : subFolders(path)) {
+        if (posix::sameName(unescape(folder), keyName)) {
+            return folder;
+        }
+    }
+    return std::string();
+}
+
+long makeFolders(const std::string& path) {
+    std::string::size_type slash = 0;
+    while ((slash = path.find('/', slash + 1)) != std::string::npos) {
+        mkdir(path.substr(0, slash).c_str(), 0755);
+    }
+    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+        return errno == EACCES || errno == EPERM || errno == EROFS ? kRegAccessDenied
+                                                                   : kRegFileNotFound;
+    }
+    return kRegSuccess;
+}
+
+bool fullAccess(const std::string& path) {
+    return access(path.c_str(), R_OK | W_OK | X_OK) == 0;
+}
+
+// The folder of an open key, or an error when the handle is not usable.
+long keyFolder(RegKey key, std::string& path) {
+    if (key == nullptr) {
+        return kRegInvalidHandle;
+    }
+    if (isPredefined(key)) {
+        path = rootFolder(key);
+        return kRegSuccess;
+    }
+    struct stat info {};
+    if (fstat(key->folder, &info) != 0 || info.st_nlink == 0) {
+        return kRegKeyDeleted;
+    }
+    path = key->path;
+    return kRegSuccess;
+}
+
+std::vector<Value> loadValues(const std::string& folder) {
+    std::vector<Value> values;
+    const std::optional<std::string> content = posix::readWholeFile(folder + "/" + kValuesFile);
+    if (!content) {
+        return values;
+    }
+    std::string::size_type start = 0;
+    while (start < content->size()) {
+        std::string::size_type end = content->find('\n', start);
+        if (end == std::string::npos) {
+            end = content->size();
+        }
+        const std::string line = content->substr(start, end - start);
+        start = end + 1;
+        const std::string::size_type first = line.find(' ');
+        const std::string::size_type second =
+            first == std::string::npos ? std::string::npos : line.find(' ', first + 1);
+        if (second == std::string::npos) {
+            continue;
+        }
+        Value value;
+        value.name = unescape(line.substr(0, first));
+        value.type = static_cast<std::uint32_t>(
+            std::strtoul(line.substr(first + 1, second - first - 1).c_str(), nullptr, 10));
+        value.data = unescape(line.substr(second + 1));
+        values.push_back(std::move(value));
+    }
+    return values;
+}
+
+long storeValues(const std::string& folder, const std::vector<Value>& values) {
+    std::string content;
+    for (const Value& value : values) {
+        content += escape(value.name, false) + " " + std::to_string(value.type) + " " +
+                   escape(value.data, false) + "\n";
+    }
+    const int error = posix::replaceFile(folder + "/" + kValuesFile, content);
+    if (error == 0) {
+        return kRegSuccess;
+    }
+    if (error == ENOENT) {
+        return kRegKeyDeleted;
+    }
+    return error == EACCES || error == EPERM || error == EROFS ? kRegAccessDenied : kRegWriteFault;
+}
+
+std::vector<Value>::iterator findValue(std::vector<Value>& values, const std::string& name) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (posix::sameName(it->name, name)) {
+            return it;
+        }
+    }
+    return values.end();
+}
+
+bool isText(std::uint32_t type) {
+    return type == kRegSz;
+}
+
+} // namespace
+
+RegKey regCurrentUser() {
+    return reinterpret_cast<RegKey>(kCurrentUserValue);
+}
+RegKey regLocalMachine() {
+    return reinterpret_cast<RegKey>(kLocalMachineValue);
+}
+
+long regOpenKey(RegKey root, const std::string& path, bool create, RegKey& opened) {
+    opened = nullptr;
+    if (!path.empty() && path[0] == '\\') {
+        return kRegBadPathname;
+    }
+    std::string folder;
+    if (const long error = keyFolder(root, folder); error != kRegSuccess) {
+        return error;
+    }
+    if (isPredefined(root) && !isFolder(folder)) {
+        if (!create) {
+            return kRegFileNotFound;
+        }
+        if (const long error = makeFolders(folder); error != kRegSuccess) {
+            return error;
+        }
+    }
+    std::string::size_type start = 0;
+    while (start <= path.size()) {
+        std::string::size_type end = path.find('\\', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        const std::string keyName = path.substr(start, end - start);
+        start = end + 1;
+        if (keyName.empty()) {
+            continue;
+        }
+        const std::string existing = findSubKey(folder, keyName);
+        if (!existing.empty()) {
+            folder += "/" + existing;
+            continue;
+        }
+        if (!create) {
+            return kRegFileNotFound;
+        }
+        const std::string made = folder + "/" + escape(keyName, true);
+        if (mkdir(made.c_str(), 0755) != 0) {
+            return errno == ENOENT ? kRegKeyDeleted : kRegAccessDenied;
+        }
+        folder = made;
+    }
+    if (!fullAccess(folder)) {
+        return kRegAccessDenied;
+    }
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return kRegAccessDenied;
+    }
+    opened = new RegKeyHandle{folder, descriptor};
+    return kRegSuccess;
+}
+
+long regQueryValue(RegKey key, const std::string& name, std::uint32_t& type, void* data,
+                   std::uint32_t& size) {
+    std::string folder;
+    if (const long error = keyFolder(key, folder); error != kRegSuccess) {
+        return error;
+    }
+    std::vector<Value> values = loadValues(folder);
+    const auto found = findValue(values, name);
+    if (found == values.end()) {
+        return kRegFileNotFound;
+    }
+    std::string bytes = found->data;
+    if (isText(found->type) && (bytes.empty() || bytes.back() != '\0')) {
+        bytes += '\0';
+    }
+    type = found->type;
+    const std::uint32_t capacity = size;
+    size = static_cast<std::uint32_t>(bytes.size());
+    if (data == nullptr) {
+        return kRegSuccess;
+    }
+    if (bytes.size() > capacity) {
+        return kRegMoreData;
+    }
+    std::memcpy(data, bytes.data(), bytes.size());
+    return kRegSuccess;
+}
+
+long regSetValue(RegKey key, const std::string& name, std::uint32_t type, const void* data,
+                 std::uint32_t size) {
+    std::string folder;
+    if (const long error = keyFolder(key, folder); error != kRegSuccess) {
+        return error;
+    }
+    std::vector<Value> values = loadValues(folder);
+    std::string bytes(static_cast<const char*>(data), size);
+    const auto found = findValue(values, name);
+    if (found == values.end()) {
+        values.push_back(Value{name, type, std::move(bytes)});
+    } else {
+        found->type = type;
+        found->data = std::move(bytes);
+    }
+    return storeValues(folder, values);
+}
+
+long regDeleteValue(RegKey key, const std::string& name) {
+    std::string folder;
+    if (const long error = keyFolder(key, folder); error != kRegSuccess) {
+        return error;
+    }
+    std::vector<Value> values = loadValues(folder);
+    const auto found = findValue(values, name);
+    if (found == values.end()) {
+        return kRegFileNotFound;
+    }
+    values.erase(found);
+    return storeValues(folder, values);
+}
+
+long regDeleteKey(RegKey key, const std::string& subKey) {
+    std::string folder;
+    if (const long error = keyFolder(key, folder); error != kRegSuccess) {
+        return error;
+    }
+    if (!subKey.empty()) {
+        RegKey target = nullptr;
+        if (const long error = regOpenKey(key, subKey, false, target); error != kRegSuccess) {
+            return error;
+        }
+        const long result = regDeleteKey(target, std::string());
+        regCloseKey(target);
+        return result;
+    }
+    if (isPredefined(key) || !subFolders(folder).empty()) {
+        return kRegAccessDenied;
+    }
+    const std::string valuesFile = folder + "/" + kValuesFile;
+    if (unlink(valuesFile.c_str()) != 0 && errno != ENOENT) {
+        return kRegAccessDenied;
+    }
+    if (rmdir(folder.c_str()) != 0) {
+        return kRegAccessDenied;
+    }
+    return kRegSuccess;
+}
+
+void regCloseKey(RegKey key) {
+    if (key == nullptr || isPredefined(key)) {
+        return;
+    }
+    close(key->folder);
+    delete key;
+}
+
+} // namespace platform

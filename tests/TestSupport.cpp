@@ -1,0 +1,40 @@
+#include "TestSupport.h"
+
+#include "platform/Process.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qvtest {
+
+std::string uniqueName(const std::string& base) {
+    static std::atomic<int> counter{0};
+    return base + "-" + std::to_string(platform::processId()) + "-" + std::to_string(++counter);
+}
+
+std::string freshDirectory(const std::string& base) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / uniqueName("qvtest-" + base);
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    return path.string();
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool fileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
+
+std::string testKeyPath(const std::string& base) {
+    return "Software\\QvTests\\" + uniqueName(base);
+}
+
+} // namespace qvtest

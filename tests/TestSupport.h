@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace qvtest {
+
+// A name no other test process uses at the same time: base, process id and a counter.
+std::string uniqueName(const std::string& base);
+
+// A fresh folder for one test's files, below the system's temporary folder.
+std::string freshDirectory(const std::string& base);
+
+// The content of a file as text (line ends as the C library reads them), or "" when missing.
+std::string readText(const std::string& path);
+
+bool fileExists(const std::string& path);
+
+// The registry key below the current user under which a test keeps its keys.
+std::string testKeyPath(const std::string& base);
+
+} // namespace qvtest
