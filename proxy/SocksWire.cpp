@@ -1,0 +1,27 @@
+#include "proxy/SocksWire.h"
+
+#include <cstring>
+
+namespace socks {
+
+std::size_t buildRequest(std::uint8_t (&buffer)[kBufferSize], std::uint16_t targetPort,
+                         const std::uint8_t* address, const std::string& targetHost) {
+    const bool byName = address == nullptr;
+    if (byName &&
+        (targetHost.size() > kMaxHostLength || targetHost.find('\0') != std::string::npos)) {
+        return 0;
+    }
+    std::memset(buffer, 0, sizeof buffer);
+    buffer[0] = kVersion;
+    buffer[1] = kCommandConnect;
+    buffer[kPortOffset] = static_cast<std::uint8_t>(targetPort >> 8);
+    buffer[kPortOffset + 1] = static_cast<std::uint8_t>(targetPort & 0xFF);
+    std::memcpy(buffer + kAddressOffset, byName ? kResolveByProxy : address, 4);
+    if (!byName) {
+        return kSocks4Length;
+    }
+    std::memcpy(buffer + kHostOffset, targetHost.data(), targetHost.size());
+    return kHostOffset + targetHost.size() + 1;
+}
+
+} // namespace socks

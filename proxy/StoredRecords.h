@@ -1,0 +1,36 @@
+// The records the connector keeps in a settings store, and how their texts are read.
+#pragma once
+
+#include "proxy/ProxyTypes.h"
+
+#include <cstdint>
+#include <string>
+
+namespace records {
+
+constexpr const char* kManual = "Manual";
+constexpr const char* kLastGood = "LastGood";
+constexpr const char* kDetectedPrefix = "Detected\\";
+constexpr int kMaxDetected = 100; // Detected\0000 to Detected\0099
+
+// The five values of every record; an empty ProxyMethod means the record is absent.
+constexpr const char* kProxyMethod = "ProxyMethod";
+constexpr const char* kProxyHost = "ProxyHost";
+constexpr const char* kProxyPort = "ProxyPort";
+constexpr const char* kAddress = "Address";
+constexpr const char* kPort = "Port";
+constexpr const char* kNumberDefault = "0";
+
+// "Detected\" and the index in four digits with leading zeros.
+std::string detectedName(int index);
+
+// A stored number as atoi reads it: leading blanks, an optional sign, the digits up to the first
+// other character; 0 without digits. Values beyond 32 bits stop at the nearest limit instead of
+// being undefined.
+std::int32_t readInteger(const std::string& text);
+
+// A record is stale when no entry of the target list names its target; the port is compared cut
+// to 16 bits, as it is logged.
+bool isStale(const TargetList& targets, const std::string& address, std::int32_t port);
+
+} // namespace records
