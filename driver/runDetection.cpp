@@ -1,0 +1,55 @@
+#include "driver/runDetection.h"
+
+#include "driver/CommandLine.h"
+#include "driver/lprintf.h"
+#include "net/ASocket.h"
+#include "platform/Registry.h"
+#include "proxy/CTCPProxyConnector.h"
+#include "settings/CIniSettingsStore.h"
+#include "settings/CLayeredSettingsStore.h"
+#include "settings/CRegistrySettingsStore.h"
+
+#ifndef QV_DEFAULT_TARGET
+#define QV_DEFAULT_TARGET ""
+#endif
+
+namespace {
+
+constexpr const char* kLogFile = "qvproxydetect.log";
+constexpr const char* kLogTag = "PRXY";
+constexpr const char* kKeyPath = "Software\\Quorvane\\Connection";
+constexpr const char* kSettingsFile = "qvproxy.ini";
+
+} // namespace
+
+int runDetection(const std::string& commandLine) {
+    lprintf_start(kLogFile, kLogTag, "", 1);
+    lprintf("CmdLine: %s\n", commandLine.c_str());
+
+    TargetAddress target;
+    std::string problem;
+    if (!commandline::parseTarget(commandLine, QV_DEFAULT_TARGET, target, problem)) {
+        lprintf("PROXY: %s\n", problem.c_str());
+        return kExitNotReached;
+    }
+
+    // The outer store reads the per-user key, the machine key and the file, in that order, and
+    // mirrors between the registry and the file.
+    CRegistrySettingsStore machine(platform::regLocalMachine(), kKeyPath, false);
+    CRegistrySettingsStore user(platform::regCurrentUser(), kKeyPath, true);
+    CLayeredSettingsStore registry(user, machine, false);
+    CIniSettingsStore file("", kSettingsFile);
+    CLayeredSettingsStore outer(registry, file, true);
+    CTCPProxyConnector connector(nullptr, &outer);
+
+    startNetwork();
+    const TargetList targets{target};
+    const bool reached = connector.connect(targets, ModeAuto, "", 0);
+    if (reached) {
+        lprintf("PROXY DETECTED OK\n");
+    } else {
+        lprintf("PROXY DETECTION FAILED\n");
+    }
+    stopNetwork();
+    return reached ? kExitReached : kExitNotReached;
+}

@@ -1,0 +1,141 @@
+#include "proxy/ParallelProbe.h"
+
+#include "driver/lprintf.h"
+#include "net/CCancelToken.h"
+#include "proxy/CTCPProxyConnector.h"
+#include "proxy/StoredRecords.h"
+#include "proxy/detectProxySettings.h"
+#include "settings/ASettingsStore.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Counts the attempts still running, so the probe can wait for all of them at once.
+class Completion {
+public:
+    void started() {
+        const std::lock_guard<std::mutex> guard(mutex);
+        ++running;
+    }
+    void finished() {
+        const std::lock_guard<std::mutex> guard(mutex);
+        --running;
+        if (running == 0) {
+            allDone.notify_all();
+        }
+    }
+    void waitUntil(std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock<std::mutex> lock(mutex);
+        allDone.wait_until(lock, deadline, [this] { return running == 0; });
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable allDone;
+    int running = 0;
+};
+
+void logAttempt(const ProxyCandidate& candidate) {
+    lprintf("PROXY: [%d] [%s:%d]", candidate.method, candidate.targetHost.c_str(),
+            candidate.targetPort);
+    if (candidate.method > 0) {
+        lprintf("via[%s:%d]", candidate.proxyHost.c_str(), candidate.proxyPort);
+    }
+}
+
+} // namespace
+
+int probeAttempt(ProxyCandidate* candidate) {
+    const auto start = std::chrono::steady_clock::now();
+    logAttempt(*candidate);
+    lprintf("\n");
+    candidate->elapsedMs = -1;
+    candidate->connected =
+        candidate->connector->connect(candidate->targetHost, candidate->targetPort,
+                                      candidate->method, candidate->proxyHost,
+                                      candidate->proxyPort);
+    candidate->error = candidate->connector->getLastError();
+    candidate->elapsedMs = static_cast<std::int32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                              start)
+            .count());
+    logAttempt(*candidate);
+    lprintf(" [%s:%d] [%dms]\n", candidate->connected ? "OK" : "ERROR", candidate->error,
+            candidate->elapsedMs);
+    return candidate->connected ? 1 : 0;
+}
+
+bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store) {
+    std::vector<ProxyCandidate> candidates;
+    ProxyCandidate direct(connector);
+    direct.method = MethodDirect;
+    direct.writeOrder = probe::kDirectWriteOrder;
+    for (const TargetAddress& target : targets) {
+        direct.targetHost = target.host;
+        direct.targetPort = target.port;
+        candidates.push_back(direct);
+    }
+    detectProxySettings(connector, candidates, targets);
+
+    // Every attempt runs under a cancel token of its own; at the time-out the probe cancels them
+    // instead of killing threads, which could die holding the heap, log or loader lock.
+    const std::size_t attempts =
+        std::min(candidates.size(), static_cast<std::size_t>(probe::kMaxAttempts));
+    std::vector<std::unique_ptr<CCancelToken>> tokens;
+    std::vector<std::thread> threads;
+    Completion completion;
+    for (std::size_t i = 0; i < attempts; ++i) {
+        tokens.push_back(std::make_unique<CCancelToken>());
+        CCancelToken* token = tokens.back().get();
+        ProxyCandidate* candidate = &candidates[i];
+        completion.started();
+        try {
+            threads.emplace_back([candidate, token, &completion] {
+                {
+                    const CCancelToken::Scope scope(*token);
+                    probeAttempt(candidate);
+                }
+                completion.finished();
+            });
+        } catch (const std::system_error&) {
+            // A thread that cannot be started leaves its candidate untried.
+            completion.finished();
+        }
+    }
+    completion.waitUntil(std::chrono::steady_clock::now() + probe::kWaitForAll);
+    for (const std::unique_ptr<CCancelToken>& token : tokens) {
+        token->cancel();
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+
+    store->setValue("", "", probe::kDetectedRecord);
+    int written = 0;
+    bool anyConnected = false;
+    for (std::int32_t order = 0; order <= probe::kLastWriteOrder; ++order) {
+        for (const ProxyCandidate& candidate : candidates) {
+            if (!candidate.connected || candidate.writeOrder != order) {
+                continue;
+            }
+            const std::string record = records::detectedName(written++);
+            store->setValue(records::kProxyMethod, std::to_string(candidate.method), record);
+            store->setValue(records::kProxyHost, candidate.proxyHost, record);
+            store->setValue(records::kProxyPort, std::to_string(candidate.proxyPort), record);
+            store->setValue(records::kAddress, candidate.targetHost, record);
+            store->setValue(records::kPort, std::to_string(candidate.targetPort), record);
+        }
+    }
+    for (const ProxyCandidate& candidate : candidates) {
+        anyConnected = anyConnected || candidate.connected;
+    }
+    return anyConnected;
+}

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Starts a real HTTP proxy (tinyproxy), a real SOCKS 4 proxy (dante) and an echo server behind
+# them, each on a free loopback port with a configuration of its own, for the tests of both
+# builds; or stops them again.
+#   real_proxies.sh start DIR   writes DIR/{echo,http,socks}.port
+#   real_proxies.sh stop DIR
+set -uo pipefail
+action=$1 dir=$2
+
+free_port() {
+  perl -MIO::Socket::INET -e \
+    'my $s = IO::Socket::INET->new(LocalAddr => "127.0.0.1", LocalPort => 0, Listen => 1) or die; print $s->sockport'
+}
+
+wait_for_port() { # name port
+  for _ in $(seq 1 100); do
+    if (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null; then return 0; fi
+    sleep 0.1
+  done
+  echo "real_proxies: $1 did not start listening on port $2" >&2
+  return 1
+}
+
+stop_all() {
+  for name in echo tinyproxy danted; do
+    if [ -f "$dir/$name.pid" ]; then
+      kill "$(cat "$dir/$name.pid")" 2>/dev/null
+      rm -f "$dir/$name.pid"
+    fi
+  done
+}
+
+case "$action" in
+start)
+  stop_all 2>/dev/null
+  rm -rf "$dir" && mkdir -p "$dir"
+  chmod 777 "$dir"
+
+  # The target: echoes back whatever arrives, one child process per connection.
+  perl -MIO::Socket::INET -e '
+    $SIG{CHLD} = "IGNORE";
+    my $s = IO::Socket::INET->new(LocalAddr => "127.0.0.1", LocalPort => 0, Listen => 50,
+                                  ReuseAddr => 1) or die "echo: $!";
+    open(my $f, ">", $ARGV[0]) or die; print $f $s->sockport; close $f;
+    while (my $c = $s->accept) {
+      if (fork() == 0) { while (sysread($c, my $b, 4096)) { syswrite($c, $b) } exit 0 }
+      close $c;
+    }' "$dir/echo.port.tmp" &
+  echo $! >"$dir/echo.pid"
+  for _ in $(seq 1 100); do [ -s "$dir/echo.port.tmp" ] && break; sleep 0.1; done
+  echo_port=$(cat "$dir/echo.port.tmp")
+
+  http_port=$(free_port)
+  cat >"$dir/tinyproxy.conf" <<CONF
+Port $http_port
+Listen 127.0.0.1
+Timeout 60
+LogFile "$dir/tinyproxy.log"
+LogLevel Info
+MaxClients 100
+Allow 127.0.0.1
+ConnectPort $echo_port
+CONF
+  tinyproxy -d -c "$dir/tinyproxy.conf" >>"$dir/tinyproxy.out" 2>&1 &
+  echo $! >"$dir/tinyproxy.pid"
+
+  socks_port=$(free_port)
+  cat >"$dir/danted.conf" <<CONF
+logoutput: $dir/danted.log
+internal: 127.0.0.1 port = $socks_port
+external: 127.0.0.1
+clientmethod: none
+socksmethod: none
+user.privileged: root
+user.unprivileged: nobody
+client pass {
+  from: 127.0.0.0/8 to: 0.0.0.0/0
+}
+socks pass {
+  from: 127.0.0.0/8 to: 127.0.0.0/8
+  command: connect
+}
+CONF
+  danted -f "$dir/danted.conf" -N 1 >>"$dir/danted.out" 2>&1 &
+  echo $! >"$dir/danted.pid"
+
+  wait_for_port echo "$echo_port" && wait_for_port tinyproxy "$http_port" &&
+    wait_for_port danted "$socks_port" || { stop_all; exit 1; }
+  echo "$echo_port" >"$dir/echo.port"
+  echo "$http_port" >"$dir/http.port"
+  echo "$socks_port" >"$dir/socks.port"
+  echo "echo on $echo_port, tinyproxy $(tinyproxy -v | awk '{print $2}') on $http_port, dante on $socks_port"
+  ;;
+stop)
+  stop_all
+  ;;
+*)
+  echo "usage: real_proxies.sh start|stop DIR" >&2
+  exit 2
+  ;;
+esac
