@@ -1,0 +1,19 @@
+#include "net/ATCPSocket.h"
+
+#include <stdexcept>
+
+ATCPSocket::ATCPSocket(bool closeOnDestroy) : ASocket(closeOnDestroy) {}
+
+ATCPSocket::~ATCPSocket() {
+    if (closeOnDestroy) {
+        ASocket::close();
+    }
+    closeOnDestroy = false;
+}
+
+void ATCPSocket::createSocketHandle(int domain) {
+    if (domain != kDomainInet) {
+        throw std::runtime_error("ATCPSocket::createSocketHandle -- unhandled domain");
+    }
+    handle = platform::sockCreateTcp();
+}

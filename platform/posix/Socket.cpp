@@ -1,0 +1,292 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+thread_local int threadSocketError = 0;
+
+// errno values and the Winsock codes of the same meaning. EAGAIN and EWOULDBLOCK are one value on
+// Linux but not everywhere, so both rows stay.
+struct ErrnoCode {
+    int error;
+    int code;
+};
+constexpr ErrnoCode kErrnoCodes[] = {
+    {EINTR, 10004},
+    {EBADF, 10009},
+    {EACCES, 10013},
+    {EFAULT, 10014},
+    {EINVAL, 10022},
+    {EMFILE, 10024},
+    {ENFILE, 10024},
+    {EAGAIN, 10035},
+    {EWOULDBLOCK, 10035},
+    {EINPROGRESS, 10036},
+    {EALREADY, 10037},
+    {ENOTSOCK, 10038},
+    {EDESTADDRREQ, 10039},
+    {EMSGSIZE, 10040},
+    {EPROTOTYPE, 10041},
+    {ENOPROTOOPT, 10042},
+    {EPROTONOSUPPORT, 10043},
+    {ESOCKTNOSUPPORT, 10044},
+    {EOPNOTSUPP, 10045},
+    {EPFNOSUPPORT, 10046},
+    {EAFNOSUPPORT, 10047},
+    {EADDRINUSE, 10048},
+    {EADDRNOTAVAIL, 10049},
+    {ENETDOWN, 10050},
+    {ENETUNREACH, 10051},
+    {ENETRESET, 10052},
+    {ECONNABORTED, 10053},
+    {ECONNRESET, 10054},
+    {ENOBUFS, 10055},
+    {ENOMEM, 10055},
+    {EISCONN, 10056},
+    {ENOTCONN, 10057},
+    {ESHUTDOWN, 10058},
+    // Linux reports a send on a connection whose sending side is shut down as EPIPE.
+    {EPIPE, 10058},
+    {ETOOMANYREFS, 10059},
+    {ETIMEDOUT, 10060},
+    {ECONNREFUSED, 10061},
+    {ELOOP, 10062},
+    {ENAMETOOLONG, 10063},
+    {EHOSTDOWN, 10064},
+    {EHOSTUNREACH, 10065},
+    {ENOTEMPTY, 10066},
+    {EUSERS, 10068},
+    {EDQUOT, 10069},
+    {ESTALE, 10070},
+    {EREMOTE, 10071},
+};
+
+int winsockCode(int error) {
+    for (const ErrnoCode& row : kErrnoCodes) {
+        if (row.error == error) {
+            return row.code;
+        }
+    }
+    // Nothing in Winsock's numbering matches: invalid argument is the closest general failure.
+    return kSockInvalidArgument;
+}
+
+int failWithErrno() {
+    threadSocketError = winsockCode(errno);
+    return kSockFailed;
+}
+
+int resolverCode(int status, int savedErrno) {
+    switch (status) {
+    case EAI_NONAME:
+        return kSockHostNotFound;
+#ifdef EAI_NODATA
+    case EAI_NODATA: // the name is known but has no IPv4 address
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+#endif
+        return kSockNoData;
+    case EAI_AGAIN:
+        return kSockTryAgain;
+    case EAI_MEMORY:
+        return winsockCode(ENOMEM);
+    case EAI_SYSTEM:
+        return winsockCode(savedErrno);
+    default:
+        return kSockNoRecovery;
+    }
+}
+
+int fd(SocketHandle handle) {
+    return static_cast<int>(handle);
+}
+
+// A connect interrupted by a signal goes on in the background; wait for its outcome as a blocking
+// connect would have.
+int finishInterruptedConnect(int socket) {
+    pollfd entry{};
+    entry.fd = socket;
+    entry.events = POLLOUT;
+    while (poll(&entry, 1, -1) < 0) {
+        if (errno != EINTR) {
+            return failWithErrno();
+        }
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+        return failWithErrno();
+    }
+    if (error != 0) {
+        threadSocketError = winsockCode(error);
+        return kSockFailed;
+    }
+    return 0;
+}
+
+int endpointOf(int (*query)(int, sockaddr*, socklen_t*), SocketHandle handle, Endpoint& endpoint) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (query(fd(handle), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return failWithErrno();
+    }
+    endpoint.address = address.sin_addr.s_addr;
+    endpoint.port = ntohs(address.sin_port);
+    return 0;
+}
+
+} // namespace
+
+int netStartup() {
+    return 0;
+}
+
+void netCleanup() {}
+
+int lastSocketError() {
+    return threadSocketError;
+}
+
+void setLastSocketError(int code) {
+    threadSocketError = code;
+}
+
+SocketHandle sockCreateTcp() {
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (socket < 0) {
+        failWithErrno();
+        return kInvalidSocket;
+    }
+    return static_cast<SocketHandle>(socket);
+}
+
+int sockSetReuseAddress(SocketHandle handle, bool reuse) {
+    const int value = reuse ? 1 : 0;
+    if (setsockopt(fd(handle), SOL_SOCKET, SO_REUSEADDR, &value, sizeof value) != 0) {
+        return failWithErrno();
+    }
+    return 0;
+}
+
+int sockSetBlocking(SocketHandle handle, bool blocking) {
+    const int flags = fcntl(fd(handle), F_GETFL);
+    if (flags < 0) {
+        return failWithErrno();
+    }
+    const int wanted = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    if (wanted != flags && fcntl(fd(handle), F_SETFL, wanted) != 0) {
+        return failWithErrno();
+    }
+    return 0;
+}
+
+int sockConnect(SocketHandle handle, std::uint32_t address, std::uint16_t port) {
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_addr.s_addr = address;
+    target.sin_port = htons(port);
+    if (::connect(fd(handle), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+        return 0;
+    }
+    if (errno == EINTR) {
+        return finishInterruptedConnect(fd(handle));
+    }
+    if (errno == EINPROGRESS) {
+        // Winsock reports a non-blocking connect under way as would-block.
+        threadSocketError = kSockWouldBlock;
+        return kSockFailed;
+    }
+    return failWithErrno();
+}
+
+int sockShutdown(SocketHandle handle, int how) {
+    int posixHow = SHUT_RDWR;
+    if (how == kShutdownReceive) {
+        posixHow = SHUT_RD;
+    } else if (how == kShutdownSend) {
+        posixHow = SHUT_WR;
+    } else if (how != kShutdownBoth) {
+        threadSocketError = kSockInvalidArgument;
+        return kSockFailed;
+    }
+    if (::shutdown(fd(handle), posixHow) != 0) {
+        return failWithErrno();
+    }
+    return 0;
+}
+
+int sockSend(SocketHandle handle, const char* data, int length) {
+    for (;;) {
+        const ssize_t sent =
+            ::send(fd(handle), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+        if (sent >= 0) {
+            return static_cast<int>(sent);
+        }
+        if (errno != EINTR) {
+            return failWithErrno();
+        }
+    }
+}
+
+int sockRecv(SocketHandle handle, char* buffer, int length) {
+    for (;;) {
+        const ssize_t got = ::recv(fd(handle), buffer, static_cast<std::size_t>(length), 0);
+        if (got >= 0) {
+            return static_cast<int>(got);
+        }
+        if (errno != EINTR) {
+            return failWithErrno();
+        }
+    }
+}
+
+void sockClose(SocketHandle handle) {
+    ::close(fd(handle));
+}
+
+bool sockAbort(SocketHandle handle) {
+    // Closing a descriptor does not wake a call blocked on it in another thread; shutting the
+    // connection down does, also a connect still under way.
+    ::shutdown(fd(handle), SHUT_RDWR);
+    return false;
+}
+
+int sockLocalEndpoint(SocketHandle handle, Endpoint& endpoint) {
+    return endpointOf(getsockname, handle, endpoint);
+}
+
+int sockPeerEndpoint(SocketHandle handle, Endpoint& endpoint) {
+    return endpointOf(getpeername, handle, endpoint);
+}
+
+std::uint32_t parseDotted(const std::string& text) {
+    return inet_addr(text.c_str());
+}
+
+int resolveFirstIPv4(const std::string& host, std::uint32_t& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (status != 0) {
+        return resolverCode(status, errno);
+    }
+    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(found);
+    return 0;
+}
+
+} // namespace platform

@@ -1,0 +1,442 @@
+#include "net/CCancelToken.h"
+#include "net/CTCPSocket.h"
+#include "platform/Socket.h"
+
+#include "ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace {
+
+using qvtest::ScriptedPeer;
+
+const std::string kLoopback = "127.0.0.1";
+
+std::string thrownMessage(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "(nothing thrown)";
+}
+
+// Everything a Closed object shows: no handle, no connection, no endpoints.
+void expectClosed(CTCPSocket& socket) {
+    EXPECT_FALSE(socket.isConnected());
+    EXPECT_EQ("ASocket::getHandle -- socket handle is not valid",
+              thrownMessage([&] { socket.getHandle(); }));
+    EXPECT_EQ("", socket.getLocalAddress());
+    EXPECT_EQ("", socket.getPeerAddress());
+    EXPECT_EQ("", socket.getTargetAddress());
+    EXPECT_EQ(0, socket.getLocalPort());
+    EXPECT_EQ(0, socket.getPeerPort());
+    EXPECT_EQ(0, socket.getTargetPort());
+}
+
+TEST(TCPConnect, ARefusedConnectReturnsFalseClosedWithTheCodeStillReadable) {
+    const std::uint16_t port = ScriptedPeer::closedPort();
+    CTCPSocket socket(false);
+    EXPECT_FALSE(socket.connect(kLoopback, port));
+    EXPECT_EQ(platform::kSockConnRefused, platform::lastSocketError());
+    expectClosed(socket);
+}
+
+TEST(TCPConnect, AnUnresolvableNameThrowsTheLookupAndLeavesItsCode) {
+    CTCPSocket socket(false);
+    platform::setLastSocketError(0);
+    EXPECT_EQ("ASocket::lookupHostname -- failed to lookup host name in DNS -- name.invalid",
+              thrownMessage([&] { socket.connect("name.invalid", 80); }));
+    EXPECT_EQ(platform::kSockHostNotFound, platform::lastSocketError());
+    expectClosed(socket);
+}
+
+TEST(TCPConnect, ANameIsKeptAsWrittenAndThePeerAsReached) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect("localhost", peer.port()));
+    EXPECT_EQ("localhost", socket.getConnectedAddress());
+    EXPECT_EQ(peer.port(), socket.getConnectedPort());
+    EXPECT_EQ(kLoopback, socket.getPeerAddress());
+    EXPECT_EQ(peer.port(), socket.getPeerPort());
+    EXPECT_EQ(kLoopback, socket.getLocalAddress());
+    EXPECT_NE(0, socket.getLocalPort());
+    socket.close();
+    expectClosed(socket);
+    EXPECT_TRUE(peer.waitFinished());
+}
+
+TEST(TCPConnect, ConnectingTwiceThrowsAndKeepsTheConnection) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    const platform::SocketHandle handle = socket.getHandle();
+    EXPECT_EQ("CTCPSocket::connect -- already connected",
+              thrownMessage([&] { socket.connect(kLoopback, peer.port()); }));
+    EXPECT_TRUE(socket.isConnected());
+    EXPECT_EQ(handle, socket.getHandle());
+    int error = -1;
+    EXPECT_EQ(4, socket.write(CTCPSocket::BlockingAll, "ping", 4, &error));
+    socket.close();
+    ASSERT_TRUE(peer.waitFinished());
+    EXPECT_EQ("ping", peer.received());
+}
+
+TEST(TCPConnect, TheObjectConnectsAgainAfterClose) {
+    ScriptedPeer first;
+    ScriptedPeer second;
+    first.start();
+    second.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, first.port()));
+    socket.close();
+    ASSERT_TRUE(socket.connect(kLoopback, second.port()));
+    EXPECT_EQ(second.port(), socket.getPeerPort());
+    socket.close();
+    EXPECT_TRUE(first.waitFinished());
+    EXPECT_TRUE(second.waitFinished());
+}
+
+TEST(TCPSocket, MisuseOnAClosedObjectThrowsItsOwnMessage) {
+    CTCPSocket socket(false);
+    char buffer[8];
+    int error = 0;
+    const struct {
+        const char* expected;
+        std::function<void()> call;
+    } rows[] = {
+        {"CTCPSocket::write -- length is negative",
+         [&] { socket.write(CTCPSocket::Blocking, "x", -1, &error); }},
+        {"CTCPSocket::write -- not connected",
+         [&] { socket.write(CTCPSocket::Blocking, "x", 1, &error); }},
+        {"CTCPSocket::read -- not connected",
+         [&] { socket.read(CTCPSocket::Blocking, buffer, 8, &error); }},
+        {"CTCPSocket::read -- length is negative",
+         [&] { socket.read(CTCPSocket::Blocking, buffer, -8, &error); }},
+        {"CTCPSocket::readLine -- not connected", [&] { socket.readLine(buffer, 8, &error); }},
+        {"CTCPSocket::getConnectedAddress -- not connected", [&] { socket.getConnectedAddress(); }},
+        {"CTCPSocket::getConnectedPort -- not connected", [&] { socket.getConnectedPort(); }},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.expected, thrownMessage(row.call));
+    }
+    expectClosed(socket);
+}
+
+TEST(TCPSocket, WriteLengthsZeroTerminatedNothingAndNegative) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    int error = -1;
+    EXPECT_EQ(0, socket.write(CTCPSocket::Blocking, "not sent", 0, &error));
+    EXPECT_EQ(0, error);
+    error = -1;
+    EXPECT_EQ(
+        5, socket.write(CTCPSocket::Blocking, "hello\0world", CTCPSocket::kZeroTerminated, &error));
+    EXPECT_EQ(0, error);
+    EXPECT_EQ("CTCPSocket::write -- length is negative",
+              thrownMessage([&] { socket.write(CTCPSocket::Blocking, "x", -1, &error); }));
+    socket.close();
+    ASSERT_TRUE(peer.waitFinished());
+    EXPECT_EQ("hello", peer.received());
+}
+
+TEST(TCPSocket, BlockingAllWritesEveryByte) {
+    constexpr int kSize = 4 * 1024 * 1024;
+    std::string data(kSize, '\0');
+    for (int i = 0; i < kSize; ++i) {
+        data[i] = static_cast<char>(i * 7 + i / 251);
+    }
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    int error = -1;
+    EXPECT_EQ(kSize, socket.write(CTCPSocket::BlockingAll, data.data(), kSize, &error));
+    EXPECT_EQ(0, error);
+    socket.close();
+    ASSERT_TRUE(peer.waitFinished());
+    EXPECT_TRUE(peer.received() == data) << "received " << peer.received().size() << " bytes";
+}
+
+TEST(TCPSocket, WritingToAPeerThatResetFailsWithACodeAndNoSignal) {
+    ScriptedPeer peer;
+    peer.receive(1).reset();
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    int error = 0;
+    ASSERT_EQ(1, socket.write(CTCPSocket::BlockingAll, "x", 1, &error));
+    ASSERT_TRUE(peer.waitFinished());
+    const std::string chunk(64 * 1024, 'y');
+    int written = 0;
+    // The reset may arrive after a write or two has been taken into the buffers.
+    for (int attempt = 0; attempt < 1000 && error == 0; ++attempt) {
+        written = socket.write(CTCPSocket::BlockingAll, chunk.data(), 65536, &error);
+    }
+    EXPECT_NE(0, error);
+    EXPECT_LT(written, 65536);
+    socket.close();
+}
+
+TEST(TCPSocket, BlockingAllReadWaitsForTheWholeLength) {
+    ScriptedPeer peer;
+    peer.send("12345").pause(100).send("678");
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    char buffer[8];
+    int error = -1;
+    EXPECT_EQ(8, socket.read(CTCPSocket::BlockingAll, buffer, 8, &error));
+    EXPECT_EQ(0, error);
+    EXPECT_EQ("12345678", std::string(buffer, 8));
+    socket.close();
+}
+
+TEST(TCPSocket, APeerClosingMidReadDeliversWhatCameThenReportsTheClose) {
+    ScriptedPeer peer;
+    peer.send("12345").close();
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    char buffer[8];
+    int error = -1;
+    EXPECT_EQ(5, socket.read(CTCPSocket::BlockingAll, buffer, 8, &error));
+    EXPECT_EQ(0, error);
+    EXPECT_EQ("12345", std::string(buffer, 5));
+    error = -1;
+    EXPECT_EQ(CTCPSocket::kPeerClosed, socket.read(CTCPSocket::BlockingAll, buffer, 8, &error));
+    EXPECT_EQ(0, error);
+    socket.close();
+}
+
+TEST(TCPSocket, ReadsOfNothingAndOfNothingYetAvailable) {
+    ScriptedPeer peer;
+    peer.receive(1).send("z");
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    char buffer[4];
+    int error = -1;
+    EXPECT_EQ(CTCPSocket::kPeerClosed, socket.read(CTCPSocket::Blocking, buffer, 0, &error));
+    EXPECT_EQ(0, error);
+    error = -1;
+    EXPECT_EQ(0, socket.read(CTCPSocket::NonBlocking, buffer, 4, &error));
+    EXPECT_EQ(0, error) << "would-block is no error";
+    ASSERT_EQ(1, socket.write(CTCPSocket::Blocking, "?", 1, &error));
+    EXPECT_EQ(1, socket.read(CTCPSocket::Blocking, buffer, 4, &error));
+    EXPECT_EQ('z', buffer[0]);
+    socket.close();
+}
+
+TEST(TCPSocket, AResetReachesTheReaderAsConnectionReset) {
+    ScriptedPeer peer;
+    peer.receive(1).reset();
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    int error = -1;
+    ASSERT_EQ(1, socket.write(CTCPSocket::Blocking, "!", 1, &error));
+    char buffer[4];
+    EXPECT_EQ(0, socket.read(CTCPSocket::Blocking, buffer, 4, &error));
+    EXPECT_EQ(platform::kSockConnReset, error);
+    socket.close();
+}
+
+TEST(TCPSocket, ReadLineEndsAtLineFeedFullBufferOrClose) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool thenClose;
+        int size;
+        int result;
+        int error;
+        std::string text;
+        std::string next; // what the following readLine gives, if anything
+    } rows[] = {
+        {"CR LF", "abc\r\n", false, 16, 3, 0, "abc", ""},
+        {"LF alone", "abc\ndef\n", false, 16, 3, 0, "abc", "def"},
+        {"empty line", "\r\nx\n", false, 16, 0, 0, "", "x"},
+        {"inner CR kept", "a\rb\n", false, 16, 3, 0, "a\rb", ""},
+        {"longer than the buffer", "abcdef\n", false, 4, 3, -1, "abc", "def"},
+        {"exactly the buffer", "abc\n", false, 4, 3, -1, "abc", ""},
+        {"CR fills the buffer", "ab\rc\n", false, 4, 2, -1, "ab", "c"},
+        {"closed mid-line", "ab", true, 16, -1, 0, "ab", ""},
+        {"closed after CR", "ab\r", true, 16, -1, 0, "ab", ""},
+        {"closed at once", "", true, 16, -1, 0, "", ""},
+        {"room for no character", "abc\n", false, 1, 0, -1, "", "abc"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedPeer peer;
+        peer.send(row.bytes);
+        if (row.thenClose) {
+            peer.close();
+        }
+        peer.start();
+        CTCPSocket socket(false);
+        ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+        char buffer[17];
+        std::memset(buffer, '#', sizeof buffer);
+        int error = 99;
+        EXPECT_EQ(row.result, socket.readLine(buffer, row.size, &error));
+        EXPECT_EQ(row.error, error);
+        EXPECT_EQ(row.text, std::string(buffer));
+        EXPECT_EQ('#', buffer[row.size]) << "nothing written past the buffer";
+        if (!row.next.empty()) {
+            EXPECT_EQ(static_cast<int>(row.next.size()), socket.readLine(buffer, 16, &error));
+            EXPECT_EQ(row.next, std::string(buffer));
+        }
+        socket.close();
+    }
+}
+
+TEST(TCPSocket, ReadLineWithNoBufferWritesNothing) {
+    ScriptedPeer peer;
+    peer.send("abc\n");
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    char buffer[2] = {'#', '#'};
+    int error = 0;
+    EXPECT_EQ(0, socket.readLine(buffer, 0, &error));
+    EXPECT_EQ(-1, error);
+    EXPECT_EQ(0, socket.readLine(buffer, -5, &error));
+    EXPECT_EQ('#', buffer[0]);
+    socket.close();
+}
+
+TEST(TCPDonation, AHandleMovesToAnotherObjectWithItsEndpoints) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket first(false);
+    ASSERT_TRUE(first.connect(kLoopback, peer.port()));
+    CTCPSocket second(false);
+    second.donateConnectedSocketHandle(first.getHandle(), "proxy.example", 3128, "localhost", 443);
+    EXPECT_TRUE(second.isConnected());
+    EXPECT_EQ("proxy.example", second.getConnectedAddress());
+    EXPECT_EQ(3128, second.getConnectedPort());
+    EXPECT_EQ("127.0.0.1", second.getTargetAddress());
+    EXPECT_EQ(443, second.getTargetPort());
+    EXPECT_EQ(first.getPeerPort(), second.getPeerPort());
+    EXPECT_EQ(first.getLocalPort(), second.getLocalPort());
+    EXPECT_EQ("CTCPSocket::donateConnectedSocketHandle -- socket already connected",
+              thrownMessage(
+                  [&] { second.donateConnectedSocketHandle(first.getHandle(), "x", 1, "", 0); }));
+    EXPECT_EQ("proxy.example", second.getConnectedAddress());
+    second.close();
+    ASSERT_TRUE(peer.waitFinished());
+}
+
+TEST(TCPDonation, ATargetThatDoesNotResolveLeavesTheTargetEmpty) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket first(false);
+    ASSERT_TRUE(first.connect(kLoopback, peer.port()));
+    CTCPSocket second(false);
+    EXPECT_NO_THROW(second.donateConnectedSocketHandle(first.getHandle(), "localhost", peer.port(),
+                                                       "name.invalid", 443));
+    EXPECT_TRUE(second.isConnected());
+    EXPECT_EQ("", second.getTargetAddress());
+    EXPECT_EQ(443, second.getTargetPort());
+    EXPECT_EQ("localhost", second.getConnectedAddress());
+    second.close();
+    ASSERT_TRUE(peer.waitFinished());
+}
+
+TEST(TCPDonation, AnUnconnectedHandleIsRefusedAndStaysTheCallers) {
+    const platform::SocketHandle handle = platform::sockCreateTcp();
+    ASSERT_NE(platform::kInvalidSocket, handle);
+    CTCPSocket socket(false);
+    const std::string message =
+        thrownMessage([&] { socket.donateConnectedSocketHandle(handle, "x", 1, "", 0); });
+#ifdef _WIN32
+    // Winsock has no local name for a socket that was never bound.
+    EXPECT_EQ("CTCPSocket::donateConnectedSocketHandle -- error calling getsockname -- "
+              "Invalid argument",
+              message);
+#else
+    EXPECT_EQ("CTCPSocket::donateConnectedSocketHandle -- error calling getpeername -- "
+              "Socket is not connected",
+              message);
+#endif
+    expectClosed(socket);
+    EXPECT_EQ(0, platform::sockSetBlocking(handle, true)) << "the handle is still open";
+    platform::sockClose(handle);
+}
+
+TEST(TCPLifetime, WithoutCloseOnDestroyTheHandleOutlivesTheObject) {
+    ScriptedPeer peer;
+    peer.start();
+    platform::SocketHandle handle = platform::kInvalidSocket;
+    {
+        CTCPSocket socket(false);
+        ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+        handle = socket.getHandle();
+    }
+    CTCPSocket heir(false);
+    heir.donateConnectedSocketHandle(handle, kLoopback, peer.port(), "", 0);
+    int error = -1;
+    EXPECT_EQ(5, heir.write(CTCPSocket::BlockingAll, "alive", 5, &error));
+    heir.close();
+    ASSERT_TRUE(peer.waitFinished());
+    EXPECT_EQ("alive", peer.received());
+}
+
+TEST(TCPLifetime, WithCloseOnDestroyThePeerSeesTheClose) {
+    ScriptedPeer peer;
+    peer.start();
+    {
+        CTCPSocket socket(true);
+        ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    }
+    EXPECT_TRUE(peer.waitFinished());
+}
+
+TEST(TCPCancel, ABlockedReadReturnsOnCancel) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    CCancelToken token;
+    int result = 99;
+    int error = 0;
+    std::thread reader([&] {
+        CCancelToken::Scope scope(token);
+        char buffer[8];
+        result = socket.read(CTCPSocket::BlockingAll, buffer, 8, &error);
+    });
+    // Whether the cancel comes before or during the read, the read ends the same way.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    token.cancel();
+    reader.join();
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(platform::kSockInterrupted, error);
+    socket.close();
+    EXPECT_TRUE(peer.waitFinished());
+}
+
+TEST(TCPCancel, ACancelledTokenRefusesToConnect) {
+    ScriptedPeer peer;
+    peer.start();
+    CCancelToken token;
+    token.cancel();
+    CCancelToken::Scope scope(token);
+    CTCPSocket socket(false);
+    EXPECT_FALSE(socket.connect(kLoopback, peer.port()));
+    EXPECT_EQ(platform::kSockInterrupted, platform::lastSocketError());
+    expectClosed(socket);
+}
+
+} // namespace
