@@ -37,7 +37,8 @@ std::vector<std::string> wordsOf(const std::string& text) {
 }
 
 bool parsePort(const std::string& text, std::uint16_t& port) {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     const unsigned long value = std::stoul(text);
@@ -72,8 +73,8 @@ bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
         return false;
     }
     if (host.size() > kMaxHostLength) {
-        problem = "target host name longer than 255 characters (" + std::to_string(host.size()) +
-                  ")";
+        problem =
+            "target host name longer than 255 characters (" + std::to_string(host.size()) + ")";
         return false;
     }
     if (!parsePort(port, target.port)) {
@@ -86,8 +87,8 @@ bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
 
 } // namespace
 
-bool parseTarget(const std::string& commandLine, const std::string& fallback,
-                 TargetAddress& target, std::string& problem) {
+bool parseTarget(const std::string& commandLine, const std::string& fallback, TargetAddress& target,
+                 std::string& problem) {
     std::vector<std::string> words = wordsOf(commandLine);
     if (words.empty()) {
         words = wordsOf(fallback);

@@ -45,11 +45,11 @@ bool CHttpConnectMethod::connect(CTCPSocket** socketOut, std::string targetHost,
         return fail(socketOut);
     }
 
-    const int written = (*socketOut)->write(CTCPSocket::BlockingAll, request.c_str(),
-                                            static_cast<int>(request.size()), &lastError);
+    const int written = (*socketOut)
+                            ->write(CTCPSocket::BlockingAll, request.c_str(),
+                                    static_cast<int>(request.size()), &lastError);
     if (written < 0 || lastError != 0) {
-        lprintf("PROXY: [CONNECT %s:%d] error writing request %d\n", host.c_str(), port,
-                lastError);
+        lprintf("PROXY: [CONNECT %s:%d] error writing request %d\n", host.c_str(), port, lastError);
         return fail(socketOut);
     }
 
@@ -59,9 +59,9 @@ bool CHttpConnectMethod::connect(CTCPSocket** socketOut, std::string targetHost,
     std::size_t held = 0;
     answer[0] = '\0';
     for (int reads = 0; reads < httpconnect::kMaxReads; ++reads) {
-        const int got = (*socketOut)->read(CTCPSocket::Blocking, answer + held,
-                                           static_cast<int>(httpconnect::kBufferSize - held),
-                                           &lastError);
+        const int got = (*socketOut)
+                            ->read(CTCPSocket::Blocking, answer + held,
+                                   static_cast<int>(httpconnect::kBufferSize - held), &lastError);
         if (got < 1 || lastError != 0) {
             lprintf("PROXY: [CONNECT %s:%d] error reading response %d\n", host.c_str(), port,
                     lastError);

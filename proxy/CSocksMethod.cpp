@@ -18,9 +18,8 @@ constexpr const char* kUnresolved = "256.256.256.256";
 
 CSocksMethod::~CSocksMethod() = default;
 
-bool CSocksMethod::connect(CTCPSocket** socketOut, std::string targetHost,
-                           std::uint16_t targetPort, std::string proxyHost,
-                           std::uint16_t proxyPort) {
+bool CSocksMethod::connect(CTCPSocket** socketOut, std::string targetHost, std::uint16_t targetPort,
+                           std::string proxyHost, std::uint16_t proxyPort) {
     const std::string host = printable(targetHost);
     const int port = targetPort;
 
@@ -71,15 +70,17 @@ bool CSocksMethod::connect(CTCPSocket** socketOut, std::string targetHost,
         return fail(socketOut);
     }
 
-    const int written = (*socketOut)->write(CTCPSocket::BlockingAll, reinterpret_cast<const char*>(buffer),
-                                            static_cast<int>(length), &lastError);
+    const int written = (*socketOut)
+                            ->write(CTCPSocket::BlockingAll, reinterpret_cast<const char*>(buffer),
+                                    static_cast<int>(length), &lastError);
     if (written == -1 || written < static_cast<int>(length)) {
         lprintf("PROXY: [SOCKS %s:%d] error writing request %d\n", host.c_str(), port, lastError);
         return fail(socketOut);
     }
 
-    const int got = (*socketOut)->read(CTCPSocket::BlockingAll, reinterpret_cast<char*>(buffer),
-                                       static_cast<int>(socks::kReplyLength), &lastError);
+    const int got = (*socketOut)
+                        ->read(CTCPSocket::BlockingAll, reinterpret_cast<char*>(buffer),
+                               static_cast<int>(socks::kReplyLength), &lastError);
     if (got == -1 || got < static_cast<int>(socks::kReplyLength)) {
         lprintf("PROXY: [SOCKS %s:%d] error reading response %d\n", host.c_str(), port, lastError);
         return fail(socketOut);

@@ -5,8 +5,8 @@
 #include "proxy/CDirectMethod.h"
 #include "proxy/CHttpConnectMethod.h"
 #include "proxy/CSocksMethod.h"
-#include "proxy/StoredRecords.h"
 #include "proxy/ParallelProbe.h"
+#include "proxy/StoredRecords.h"
 #include "settings/ASettingsStore.h"
 
 #include <memory>
@@ -65,7 +65,7 @@ void CTCPProxyConnector::setLastError(std::int32_t error) {
 }
 
 std::string CTCPProxyConnector::readValue(const char* value, const char* defaultValue,
-                                     const std::string& record) {
+                                          const std::string& record) {
     return store->getValue(value, defaultValue, record);
 }
 
@@ -133,8 +133,8 @@ bool CTCPProxyConnector::runManual() {
     if (method < 0) {
         return false;
     }
-    const std::int32_t proxyPort =
-        records::readInteger(readValue(records::kProxyPort, records::kNumberDefault, records::kManual));
+    const std::int32_t proxyPort = records::readInteger(
+        readValue(records::kProxyPort, records::kNumberDefault, records::kManual));
     const std::string proxyHost = readValue(records::kProxyHost, "", records::kManual);
     const std::string address = readValue(records::kAddress, "", records::kManual);
     const std::int32_t port =
@@ -155,8 +155,8 @@ bool CTCPProxyConnector::runLastGood(const TargetList& targets) {
         return false;
     }
     const std::string address = readValue(records::kAddress, "", records::kLastGood);
-    const std::int32_t port =
-        records::readInteger(readValue(records::kPort, records::kNumberDefault, records::kLastGood));
+    const std::int32_t port = records::readInteger(
+        readValue(records::kPort, records::kNumberDefault, records::kLastGood));
     if (records::isStale(targets, address, port)) {
         lprintf("PROXY: LastGood setting is stale\n");
         store->setValue("", "", records::kLastGood);
@@ -241,10 +241,9 @@ bool CTCPProxyConnector::tryOnce(const std::string& targetHost, std::int32_t tar
         connection->close();
     } else {
         try {
-            socket->donateConnectedSocketHandle(connection->getHandle(),
-                                                connection->getConnectedAddress(),
-                                                connection->getConnectedPort(), targetHost,
-                                                static_cast<std::uint16_t>(targetPort));
+            socket->donateConnectedSocketHandle(
+                connection->getHandle(), connection->getConnectedAddress(),
+                connection->getConnectedPort(), targetHost, static_cast<std::uint16_t>(targetPort));
         } catch (...) {
             connection->close();
             throw;
@@ -254,8 +253,8 @@ bool CTCPProxyConnector::tryOnce(const std::string& targetHost, std::int32_t tar
 
     if (saveLastGood) {
         store->setValue(records::kProxyMethod, std::to_string(code), records::kLastGood);
-        store->setValue(records::kProxyPort,
-                        std::to_string(static_cast<std::uint16_t>(proxyPort)), records::kLastGood);
+        store->setValue(records::kProxyPort, std::to_string(static_cast<std::uint16_t>(proxyPort)),
+                        records::kLastGood);
         store->setValue(records::kPort, std::to_string(static_cast<std::uint16_t>(targetPort)),
                         records::kLastGood);
         store->setValue(records::kAddress, targetHost, records::kLastGood);

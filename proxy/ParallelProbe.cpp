@@ -58,15 +58,14 @@ int probeAttempt(ProxyCandidate* candidate) {
     logAttempt(*candidate);
     lprintf("\n");
     candidate->elapsedMs = -1;
-    candidate->connected =
-        candidate->connector->connect(candidate->targetHost, candidate->targetPort,
-                                      candidate->method, candidate->proxyHost,
-                                      candidate->proxyPort);
+    candidate->connected = candidate->connector->connect(
+        candidate->targetHost, candidate->targetPort, candidate->method, candidate->proxyHost,
+        candidate->proxyPort);
     candidate->error = candidate->connector->getLastError();
-    candidate->elapsedMs = static_cast<std::int32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                              start)
-            .count());
+    candidate->elapsedMs =
+        static_cast<std::int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count());
     logAttempt(*candidate);
     lprintf(" [%s:%d] [%dms]\n", candidate->connected ? "OK" : "ERROR", candidate->error,
             candidate->elapsedMs);

@@ -150,8 +150,8 @@ TEST_F(ConnectorTest, TheDetectedWalkGoesOnPastStaleRecordsAndStopsAtTheGapNextT
     storeRecord(store, "Detected\\0000", "0", "127.0.0.1", refused);
     storeRecord(store, "Detected\\0001", "0", "other.example", port);
     storeRecord(store, "Detected\\0002", "0", "127.0.0.1", port);
-    const TargetList withRefused{targets[0], {"127.0.0.1", static_cast<std::uint16_t>(
-                                                               std::stoi(refused))}};
+    const TargetList withRefused{targets[0],
+                                 {"127.0.0.1", static_cast<std::uint16_t>(std::stoi(refused))}};
 
     EXPECT_TRUE(connector.connect(withRefused, ModeDetected, "", 0));
     EXPECT_TRUE(log.has("PROXY: Detected\\0000 127.0.0.1:" + refused + "[0]:0 failed [10061]"));
@@ -172,9 +172,9 @@ TEST_F(ConnectorTest, StoredModeTriesOnlyManualWhenItIsSet) {
     storeRecord(store, "LastGood", "0", "127.0.0.1", port);
     EXPECT_FALSE(connector.connect(
         TargetList{{"127.0.0.1", static_cast<std::uint16_t>(std::stoi(port))}}, ModeStored, "", 0));
-    EXPECT_EQ(std::vector<std::string>{"PROXY: Manual 127.0.0.1:" + refused +
-                                       "[0]:0 failed [10061]"},
-              log.lines());
+    EXPECT_EQ(
+        std::vector<std::string>{"PROXY: Manual 127.0.0.1:" + refused + "[0]:0 failed [10061]"},
+        log.lines());
 }
 
 TEST_F(ConnectorTest, StoredModeWritesLastGoodAgainInPlainDecimal) {

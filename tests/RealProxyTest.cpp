@@ -50,12 +50,12 @@ protected:
     static std::string roundTrip(CTCPSocket& tunnel, const std::string& text) {
         int error = -1;
         EXPECT_EQ(static_cast<int>(text.size()),
-                  tunnel.write(CTCPSocket::BlockingAll, text.c_str(),
-                               static_cast<int>(text.size()), &error));
+                  tunnel.write(CTCPSocket::BlockingAll, text.c_str(), static_cast<int>(text.size()),
+                               &error));
         std::string back(text.size(), '\0');
-        EXPECT_EQ(static_cast<int>(text.size()),
-                  tunnel.read(CTCPSocket::BlockingAll, &back[0], static_cast<int>(back.size()),
-                              &error));
+        EXPECT_EQ(
+            static_cast<int>(text.size()),
+            tunnel.read(CTCPSocket::BlockingAll, &back[0], static_cast<int>(back.size()), &error));
         EXPECT_EQ(0, error);
         return back;
     }
@@ -72,7 +72,8 @@ TEST_F(RealProxyTest, HttpConnectThroughTinyproxyCarriesBytesBothWays) {
     const std::unique_ptr<CTCPSocket> owned(tunnel);
     EXPECT_EQ("through tinyproxy\n", roundTrip(*tunnel, "through tinyproxy\n"));
     EXPECT_EQ(1u, log.linesStartingWith("PROXY: [CONNECT 127.0.0.1:" + std::to_string(echo) +
-                                        "] [RESPONSE HTTP/1.").size());
+                                        "] [RESPONSE HTTP/1.")
+                      .size());
     tunnel->close();
 
     CHttpConnectMethod refused;

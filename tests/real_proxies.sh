@@ -45,7 +45,7 @@ start)
     while (my $c = $s->accept) {
       if (fork() == 0) { while (sysread($c, my $b, 4096)) { syswrite($c, $b) } exit 0 }
       close $c;
-    }' "$dir/echo.port.tmp" &
+    }' "$dir/echo.port.tmp" </dev/null >>"$dir/echo.out" 2>&1 &
   echo $! >"$dir/echo.pid"
   for _ in $(seq 1 100); do [ -s "$dir/echo.port.tmp" ] && break; sleep 0.1; done
   echo_port=$(cat "$dir/echo.port.tmp")
@@ -61,7 +61,7 @@ MaxClients 100
 Allow 127.0.0.1
 ConnectPort $echo_port
 CONF
-  tinyproxy -d -c "$dir/tinyproxy.conf" >>"$dir/tinyproxy.out" 2>&1 &
+  tinyproxy -d -c "$dir/tinyproxy.conf" </dev/null >>"$dir/tinyproxy.out" 2>&1 &
   echo $! >"$dir/tinyproxy.pid"
 
   socks_port=$(free_port)
@@ -81,7 +81,7 @@ socks pass {
   command: connect
 }
 CONF
-  danted -f "$dir/danted.conf" -N 1 >>"$dir/danted.out" 2>&1 &
+  danted -f "$dir/danted.conf" -N 1 </dev/null >>"$dir/danted.out" 2>&1 &
   echo $! >"$dir/danted.pid"
 
   wait_for_port echo "$echo_port" && wait_for_port tinyproxy "$http_port" &&

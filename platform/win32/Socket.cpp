@@ -12,12 +12,24 @@ namespace {
 
 constexpr WORD kWinsockVersion = 0x0002; // major 2 in the low byte, minor 0
 
+// The thread's last socket error, kept apart from WSAGetLastError: that is the thread's Win32
+// last error, which much else resets on its way (a thread-local variable's first use, the
+// unwinding of an exception), so a failed connect's code would not survive until its caller
+// reads it.
+thread_local int threadSocketError = 0;
+
+int failure() {
+    const int code = WSAGetLastError();
+    threadSocketError = code;
+    return kSockFailed;
+}
+
 SOCKET sock(SocketHandle handle) {
     return static_cast<SOCKET>(handle);
 }
 
 int result(int status) {
-    return status == SOCKET_ERROR ? kSockFailed : status;
+    return status == SOCKET_ERROR ? failure() : status;
 }
 
 int endpointOf(int(WSAAPI* query)(SOCKET, sockaddr*, int*), SocketHandle handle,
@@ -25,7 +37,7 @@ int endpointOf(int(WSAAPI* query)(SOCKET, sockaddr*, int*), SocketHandle handle,
     sockaddr_in address{};
     int length = sizeof address;
     if (query(sock(handle), reinterpret_cast<sockaddr*>(&address), &length) == SOCKET_ERROR) {
-        return kSockFailed;
+        return failure();
     }
     endpoint.address = address.sin_addr.s_addr;
     endpoint.port = ntohs(address.sin_port);
@@ -44,16 +56,21 @@ void netCleanup() {
 }
 
 int lastSocketError() {
-    return WSAGetLastError();
+    return threadSocketError;
 }
 
 void setLastSocketError(int code) {
+    threadSocketError = code;
     WSASetLastError(code);
 }
 
 SocketHandle sockCreateTcp() {
     const SOCKET created = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    return created == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(created);
+    if (created == INVALID_SOCKET) {
+        failure();
+        return kInvalidSocket;
+    }
+    return static_cast<SocketHandle>(created);
 }
 
 int sockSetReuseAddress(SocketHandle handle, bool reuse) {
@@ -89,11 +106,7 @@ int sockRecv(SocketHandle handle, char* buffer, int length) {
 }
 
 void sockClose(SocketHandle handle) {
-    // Winsock may reset the thread's error on success; the code of a failed connect must
-    // outlive the close that follows it.
-    const int saved = WSAGetLastError();
     ::closesocket(sock(handle));
-    WSASetLastError(saved);
 }
 
 bool sockAbort(SocketHandle handle) {
