@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Runs the real detection program, as an installer would, and reads what it leaves: the exit
+# code, the log, the registry and the settings file next to the program.
+#   e2e_detect.sh PROGRAM WORK-FOLDER [WINE]
+# With WINE the program is the Windows build, run under Wine in the prefix of $WINEPREFIX.
+set -uo pipefail
+program=$1 work=$2 wine=${3:-}
+
+failures=0
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
+expect_eq() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; }
+
+rm -rf "$work" && mkdir -p "$work/bin" "$work/cwd"
+cp "$program" "$work/bin/"
+exe="$work/bin/$(basename "$program")"
+unset http_proxy https_proxy all_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY
+export QV_REGISTRY_DIR="$work/registry"
+
+key='Software\Quorvane\Connection'
+
+# reg_value RECORD NAME: the text of a value of the per-user key, or "<absent>".
+reg_value() {
+  local record=$1 name=$2
+  if [ -n "$wine" ]; then
+    local out
+    out=$("$wine" reg query "HKCU\\$key\\$record" /v "$name" 2>/dev/null | tr -d '\r' |
+      N="$name" awk '$1 == ENVIRON["N"] && $2 == "REG_SZ" { sub(/^[^R]*REG_SZ[ \t]*/, ""); print; found = 1 }
+                     END { if (!found) print "<absent>" }')
+    echo "$out"
+  else
+    local folder="$QV_REGISTRY_DIR/HKEY_CURRENT_USER/Software/Quorvane/Connection/${record//\\//}"
+    N="$name" awk '$1 == ENVIRON["N"] { v = $3; sub(/%00$/, "", v); print v; found = 1 }
+                   END { if (!found) print "<absent>" }' "$folder/.values" 2>/dev/null ||
+      echo "<absent>"
+  fi
+}
+
+reg_set() { # RECORD NAME VALUE
+  if [ -n "$wine" ]; then
+    "$wine" reg add "HKCU\\$key\\$1" /v "$2" /t REG_SZ /d "$3" /f >/dev/null 2>&1
+  else
+    local folder="$QV_REGISTRY_DIR/HKEY_CURRENT_USER/Software/Quorvane/Connection/${1//\\//}"
+    mkdir -p "$folder" && printf '%s 1 %s%%00\n' "$2" "$3" >>"$folder/.values"
+  fi
+}
+
+reg_clear() {
+  if [ -n "$wine" ]; then
+    "$wine" reg delete 'HKCU\Software\Quorvane' /f >/dev/null 2>&1
+  else
+    rm -rf "$QV_REGISTRY_DIR"
+  fi
+  rm -f "$work/bin/qvproxy.ini" "$work/cwd/qvproxydetect.log"
+}
+
+ini_value() { # SECTION NAME
+  # Names go through the environment: awk -v would read the backslash in them as an escape.
+  S="[$1]" N="$2" awk '{ sub(/\r$/, "") } /^\[/ { in_s = ($0 == ENVIRON["S"]) }
+    in_s && index($0, ENVIRON["N"] "=") == 1 { print substr($0, length(ENVIRON["N"]) + 2); found = 1 }
+    END { if (!found) print "<absent>" }' "$work/bin/qvproxy.ini" 2>/dev/null || echo "<absent>"
+}
+
+run() { # ARGS...: runs the program in its own current folder; sets $status and $log
+  if [ -n "$wine" ]; then
+    (cd "$work/cwd" && timeout 120 "$wine" "$exe" "$@")
+  else
+    (cd "$work/cwd" && timeout 120 "$exe" "$@")
+  fi
+  status=$?
+  log=$(tr -d '\r' <"$work/cwd/qvproxydetect.log" 2>/dev/null | sed 's/^[^>]*>//')
+}
+
+# A target that accepts connections, and a port where nothing listens.
+perl -MIO::Socket::INET -e '
+  my $s = IO::Socket::INET->new(LocalAddr => "127.0.0.1", LocalPort => 0, Listen => 50,
+                                ReuseAddr => 1) or die;
+  open(my $f, ">", $ARGV[0]) or die; print $f $s->sockport; close $f;
+  while (my $c = $s->accept) { close $c }' "$work/target.port" </dev/null >/dev/null 2>&1 &
+listener=$!
+trap 'kill $listener 2>/dev/null' EXIT
+for _ in $(seq 1 100); do [ -s "$work/target.port" ] && break; sleep 0.1; done
+open_port=$(cat "$work/target.port")
+closed_port=$(perl -MIO::Socket::INET -e \
+  'print IO::Socket::INET->new(LocalAddr => "127.0.0.1", LocalPort => 0, Listen => 1)->sockport')
+
+echo "case a: the direct route is open"
+reg_clear
+run 127.0.0.1 "$open_port"
+expect_eq "exit code" 0 "$status"
+expect_eq "first line" "log started" "$(sed -n 1p <<<"$log")"
+expect_eq "second line" "CmdLine: 127.0.0.1 $open_port" "$(sed -n 2p <<<"$log")"
+expect_eq "third line" "PROXY: No Manual settings" "$(sed -n 3p <<<"$log")"
+expect_eq "fourth line" "PROXY: No LastGood setting" "$(sed -n 4p <<<"$log")"
+expect_eq "last line" "PROXY DETECTED OK" "$(tail -n 1 <<<"$log")"
+grep -q "^PROXY: \[0\] \[127.0.0.1:$open_port\] \[OK:0\] \[[0-9]*ms\]$" <<<"$log" ||
+  fail "no OK line for the direct attempt"
+expect_eq "registry Detected\\0000 method" 0 "$(reg_value 'Detected\0000' ProxyMethod)"
+expect_eq "registry Detected\\0000 address" 127.0.0.1 "$(reg_value 'Detected\0000' Address)"
+expect_eq "registry Detected\\0000 port" "$open_port" "$(reg_value 'Detected\0000' Port)"
+expect_eq "registry Detected\\0000 proxy host" "<absent>" "$(reg_value 'Detected\0000' ProxyHost)"
+expect_eq "file Detected\\0000 method" 0 "$(ini_value 'Detected\0000' ProxyMethod)"
+expect_eq "file Detected\\0000 port" "$open_port" "$(ini_value 'Detected\0000' Port)"
+expect_eq "no LastGood written" "<absent>" "$(reg_value LastGood ProxyMethod)"
+
+echo "case c: a LastGood record for another target is stale"
+reg_clear
+reg_set LastGood ProxyMethod 0
+reg_set LastGood Address other.example
+reg_set LastGood Port 443
+printf '[LastGood]\r\nProxyMethod=0\r\nAddress=other.example\r\nPort=443\r\n' >"$work/bin/qvproxy.ini"
+run "127.0.0.1:$open_port"
+expect_eq "exit code" 0 "$status"
+grep -qx "PROXY: LastGood setting is stale" <<<"$log" || fail "no stale line"
+expect_eq "registry LastGood" "<absent>" "$(reg_value LastGood ProxyMethod)"
+expect_eq "file LastGood" "<absent>" "$(ini_value LastGood ProxyMethod)"
+
+echo "case d: nothing is reachable"
+reg_clear
+run 127.0.0.1 "$closed_port"
+expect_eq "exit code" "$((-3 & 255))" "$status"
+expect_eq "last line" "PROXY DETECTION FAILED" "$(tail -n 1 <<<"$log")"
+grep -q "^PROXY: \[0\] \[127.0.0.1:$closed_port\] \[ERROR:10061\] \[[0-9]*ms\]$" <<<"$log" ||
+  fail "no ERROR line for the direct attempt"
+expect_eq "no Detected record" "<absent>" "$(reg_value 'Detected\0000' ProxyMethod)"
+
+echo "no target at all"
+reg_clear
+run
+expect_eq "exit code" "$((-3 & 255))" "$status"
+expect_eq "last line" "PROXY: no target server given: pass HOST PORT or HOST:PORT on the command line" \
+  "$(tail -n 1 <<<"$log")"
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- last log:" >&2
+  echo "$log" >&2
+  exit 1
+fi
+echo "all cases passed"
