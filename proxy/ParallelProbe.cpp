@@ -2,6 +2,7 @@
 
 #include "driver/lprintf.h"
 #include "net/CCancelToken.h"
+#include "platform/ProxySettings.h"
 #include "proxy/CTCPProxyConnector.h"
 #include "proxy/StoredRecords.h"
 #include "proxy/detectProxySettings.h"
@@ -73,6 +74,11 @@ int probeAttempt(ProxyCandidate* candidate) {
 }
 
 bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store) {
+    return probeDetected(connector, std::move(targets), store, platform::systemProxySettings());
+}
+
+bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store,
+                   platform::AProxySettingsSource& settings) {
     std::vector<ProxyCandidate> candidates;
     ProxyCandidate direct(connector);
     direct.method = MethodDirect;
@@ -82,7 +88,7 @@ bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsS
         direct.targetPort = target.port;
         candidates.push_back(direct);
     }
-    detectProxySettings(connector, candidates, targets);
+    detectProxySettings(connector, candidates, targets, settings);
 
     // Every attempt runs under a cancel token of its own; at the time-out the probe cancels them
     // instead of killing threads, which could die holding the heap, log or loader lock.

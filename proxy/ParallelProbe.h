@@ -9,6 +9,10 @@
 
 class ASettingsStore;
 
+namespace platform {
+class AProxySettingsSource;
+}
+
 namespace probe {
 
 constexpr int kMaxAttempts = 100;
@@ -21,6 +25,10 @@ constexpr const char* kDetectedRecord = "Detected";
 
 // Returns true when at least one candidate connected. After it returns, no thread of it runs.
 bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store);
+
+// The same with the proxies that `settings` name instead of the system's.
+bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store,
+                   platform::AProxySettingsSource& settings);
 
 // One attempt: fills the candidate's connected, error and elapsedMs and logs its start and end.
 // Returns 1 when connected, else 0.

@@ -1,0 +1,84 @@
+#include "FullListener.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace qvtest {
+
+namespace {
+
+#ifdef _WIN32
+using Native = SOCKET;
+using AddressLength = int;
+void closeNative(Native s) {
+    closesocket(s);
+}
+void setNonBlocking(Native s) {
+    u_long on = 1;
+    ioctlsocket(s, FIONBIO, &on);
+}
+#else
+using Native = int;
+using AddressLength = socklen_t;
+void closeNative(Native s) {
+    ::close(s);
+}
+void setNonBlocking(Native s) {
+    fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK);
+}
+#endif
+
+// A queue of length 0 still holds a connection or two; more than that fills it for sure.
+constexpr int kFillers = 4;
+constexpr auto kSettle = std::chrono::milliseconds(200);
+
+sockaddr_in loopback(std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+} // namespace
+
+FullListener::FullListener() {
+    const Native s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = loopback(0);
+    AddressLength length = sizeof address;
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 0) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        closeNative(s);
+        throw std::runtime_error("FullListener: cannot listen on the loopback address");
+    }
+    listener = static_cast<std::uintptr_t>(s);
+    listenPort = ntohs(address.sin_port);
+    for (int i = 0; i < kFillers; ++i) {
+        const Native filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        setNonBlocking(filler);
+        const sockaddr_in target = loopback(listenPort);
+        connect(filler, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+        fillers.push_back(static_cast<std::uintptr_t>(filler));
+    }
+    std::this_thread::sleep_for(kSettle);
+}
+
+FullListener::~FullListener() {
+    for (const std::uintptr_t filler : fillers) {
+        closeNative(static_cast<Native>(filler));
+    }
+    closeNative(static_cast<Native>(listener));
+}
+
+} // namespace qvtest

@@ -1,0 +1,170 @@
+// The parallel probe over scripted peers: what it tries, in which order it records what worked,
+// and that it ends at its wait with every thread joined when attempts hang.
+#include "FakeProxySettings.h"
+#include "FullListener.h"
+#include "LogCapture.h"
+#include "MemoryStore.h"
+#include "ScriptedPeer.h"
+
+#include "net/ASocket.h"
+#include "platform/ProxySettings.h"
+#include "proxy/CTCPProxyConnector.h"
+#include "proxy/ParallelProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <filesystem>
+#endif
+
+namespace {
+
+using qvtest::FakeSettings;
+using qvtest::MemoryStore;
+using qvtest::ScriptedPeer;
+
+std::string at(std::uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
+
+int attemptLines(const qvtest::LogCapture& log, const std::string& start) {
+    return static_cast<int>(log.linesStartingWith(start).size());
+}
+
+class ProbeTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(0, startNetwork()); }
+    void TearDown() override { stopNetwork(); }
+
+    std::string record(int index, const char* value) const {
+        char name[16];
+        std::snprintf(name, sizeof name, "Detected\\%04d", index);
+        return store.at(name, value);
+    }
+
+    MemoryStore store{"store"};
+    CTCPProxyConnector connector{nullptr, &store};
+    qvtest::LogCapture log;
+    const std::uint16_t closed = ScriptedPeer::closedPort();
+};
+
+TEST_F(ProbeTest, WorkingProxiesAreRecordedInOrderAndTheBlockedDirectRouteIsNot) {
+    ScriptedPeer http;
+    http.receiveUntil("\r\n\r\n").send("HTTP/1.0 200 Connection established\r\n\r\n");
+    http.start();
+    ScriptedPeer socks;
+    socks.receive(9).send(std::string("\0\x5a\0\0\0\0\0\0", 8));
+    socks.start();
+    FakeSettings settings("http=" + at(http.port()) + ";socks=" + at(socks.port()));
+
+    EXPECT_TRUE(probeDetected(&connector, {{"127.0.0.1", closed}}, &store, settings));
+    EXPECT_EQ("100", record(0, "ProxyMethod"));
+    EXPECT_EQ(std::to_string(http.port()), record(0, "ProxyPort"));
+    EXPECT_EQ("127.0.0.1", record(0, "ProxyHost"));
+    EXPECT_EQ(std::to_string(closed), record(0, "Port"));
+    EXPECT_EQ("200", record(1, "ProxyMethod"));
+    EXPECT_EQ(std::to_string(socks.port()), record(1, "ProxyPort"));
+    EXPECT_EQ("", record(2, "ProxyMethod"));
+
+    const std::string direct = "PROXY: [0] [" + at(closed) + "]";
+    EXPECT_EQ(1, attemptLines(log, direct + " [ERROR:10061] ["));
+    EXPECT_EQ(1, attemptLines(log, "PROXY: [100] [" + at(closed) + "]via[" + at(http.port()) +
+                                       "] [OK:0] ["));
+    EXPECT_EQ(1, attemptLines(log, "PROXY: [200] [" + at(closed) + "]via[" + at(socks.port()) +
+                                       "] [OK:0] ["));
+    EXPECT_EQ("store set Detected/=", store.calls.at(0))
+        << "the old list goes before the new one is written";
+}
+
+TEST_F(ProbeTest, ADirectRouteIsRecordedWithoutProxyValues) {
+    ScriptedPeer target;
+    target.start();
+    FakeSettings none("");
+    EXPECT_TRUE(probeDetected(&connector, {{"127.0.0.1", target.port()}}, &store, none));
+    EXPECT_EQ("0", record(0, "ProxyMethod"));
+    EXPECT_EQ("0", record(0, "ProxyPort"));
+    EXPECT_EQ("", record(0, "ProxyHost")) << "an empty host deletes the value";
+    EXPECT_EQ("127.0.0.1", record(0, "Address"));
+    EXPECT_EQ(std::to_string(target.port()), record(0, "Port"));
+    EXPECT_TRUE(target.waitFinished()) << "the probe keeps no connection open";
+}
+
+TEST_F(ProbeTest, OnlyTheFirstHundredCandidatesAreTried) {
+    ScriptedPeer hundredAndFirst;
+    hundredAndFirst.start();
+    TargetList targets(100, TargetAddress{"127.0.0.1", closed});
+    targets.push_back({"127.0.0.1", hundredAndFirst.port()});
+    FakeSettings none("");
+    EXPECT_FALSE(probeDetected(&connector, targets, &store, none));
+    EXPECT_EQ(100, attemptLines(log, "PROXY: [0] [" + at(closed) + "] [ERROR:10061] ["));
+    EXPECT_EQ(0, attemptLines(log, "PROXY: [0] [" + at(hundredAndFirst.port()) + "]"));
+    EXPECT_EQ("", hundredAndFirst.received());
+}
+
+TEST_F(ProbeTest, AnEmptyTargetListStartsNothingAndOnlyClearsTheList) {
+    FakeSettings proxy("http=127.0.0.1:1");
+    EXPECT_FALSE(probeDetected(&connector, {}, &store, proxy));
+    EXPECT_EQ(std::vector<std::string>{"store set Detected/="}, store.calls);
+    EXPECT_EQ(0, attemptLines(log, "PROXY: ["));
+}
+
+TEST_F(ProbeTest, AShorterListOverwritesOnlyTheRecordsItNeeds) {
+    for (int i = 0; i < 5; ++i) {
+        store.put("Detected\\000" + std::to_string(i), "ProxyMethod", "100");
+        store.put("Detected\\000" + std::to_string(i), "ProxyHost", "old" + std::to_string(i));
+    }
+    ScriptedPeer first;
+    first.start();
+    ScriptedPeer second;
+    second.start();
+    FakeSettings none("");
+    EXPECT_TRUE(probeDetected(&connector, {{"127.0.0.1", first.port()}, {"127.0.0.1", second.port()}},
+                              &store, none));
+    EXPECT_EQ(std::to_string(first.port()), record(0, "Port"));
+    EXPECT_EQ("", record(0, "ProxyHost"));
+    EXPECT_EQ(std::to_string(second.port()), record(1, "Port"));
+    for (int i = 2; i < 5; ++i) {
+        EXPECT_EQ("old" + std::to_string(i), record(i, "ProxyHost")) << i;
+    }
+}
+
+#ifndef _WIN32
+std::size_t openDescriptors() {
+    std::size_t count = 0;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd");
+         it != std::filesystem::directory_iterator(); ++it) {
+        ++count;
+    }
+    return count;
+}
+#endif
+
+TEST_F(ProbeTest, HangingAttemptsEndAtTheWaitWithEveryThreadJoined) {
+    // A proxy that accepts and never answers, and a listener whose queue is full, so that a
+    // connect to it waits for an accept that never comes.
+    ScriptedPeer silent;
+    silent.receiveUntil("\r\n\r\n");
+    silent.start();
+    qvtest::FullListener full;
+#ifndef _WIN32
+    const std::size_t before = openDescriptors();
+#endif
+    FakeSettings settings("http=" + at(silent.port()));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(probeDetected(&connector, {{"127.0.0.1", full.port()}}, &store, settings));
+    const auto waited = std::chrono::steady_clock::now() - start;
+
+    EXPECT_GE(waited, probe::kWaitForAll);
+    EXPECT_TRUE(silent.waitFinished()) << "the silent proxy's connection was closed";
+#ifndef _WIN32
+    EXPECT_EQ(before, openDescriptors()) << "no handle of the attempts is left open";
+#endif
+    EXPECT_EQ(std::vector<std::string>{"store set Detected/="}, store.calls);
+    EXPECT_EQ(1, attemptLines(log, "PROXY: [100] [" + at(full.port()) + "]via[" +
+                                       at(silent.port()) + "] [ERROR:"));
+}
+
+} // namespace
