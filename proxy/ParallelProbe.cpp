@@ -4,8 +4,8 @@
 #include "net/CCancelToken.h"
 #include "platform/ProxySettings.h"
 #include "proxy/CTCPProxyConnector.h"
+#include "proxy/ProxySettingsDetection.h"
 #include "proxy/StoredRecords.h"
-#include "proxy/detectProxySettings.h"
 #include "settings/ASettingsStore.h"
 
 #include <algorithm>

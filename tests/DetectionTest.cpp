@@ -1,0 +1,405 @@
+// Detection over a scripted settings source: raw Windows texts in, log lines and candidates out.
+#include "DetectionLog.h"
+
+#include "platform/ProxySettings.h"
+#include "proxy/ProxySettingsDetection.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+using platform::ProxyQueryResult;
+
+constexpr std::uint32_t kDirect = platform::kProxyTypeDirect;
+constexpr std::uint32_t kProxy = platform::kProxyTypeProxy;
+constexpr std::uint32_t kAutoUrl = platform::kProxyTypeAutoProxyUrl;
+constexpr std::uint32_t kAutoDetect = platform::kProxyTypeAutoDetect;
+constexpr std::uint32_t kAccessDirect = 1; // INTERNET_OPEN_TYPE_DIRECT
+constexpr long kInvalidParameter = 87;     // ERROR_INVALID_PARAMETER
+constexpr long kNoSuchConnection = 1168;   // ERROR_NOT_FOUND
+constexpr long kInternalError = 12004;     // ERROR_INTERNET_INTERNAL_ERROR
+
+ProxyQueryResult answer(std::uint32_t flags, std::optional<std::string> server = std::nullopt,
+                        std::optional<std::string> bypass = std::nullopt) {
+    ProxyQueryResult result;
+    result.flags = flags;
+    result.server = std::move(server);
+    result.bypass = std::move(bypass);
+    return result;
+}
+
+ProxyQueryResult failure(long error) {
+    ProxyQueryResult result;
+    result.error = error;
+    return result;
+}
+
+// What the settings say; the session notes every query and whether it was released.
+struct FakeSettings : platform::AProxySettingsSource {
+    platform::ProxySettingsOpen openResult = platform::ProxySettingsOpen::Ready;
+    std::string version;
+    std::vector<std::string> dialUps;
+    ProxyQueryResult global;
+    std::map<std::string, ProxyQueryResult> connections; // "" is the LAN
+
+    std::vector<std::string> queries;
+    int liveSessions = 0;
+
+    class Session : public platform::AProxySettingsSession {
+    public:
+        explicit Session(FakeSettings& settings) : settings(settings) { ++settings.liveSessions; }
+        ~Session() override { --settings.liveSessions; }
+        std::string versionText() override { return settings.version; }
+        std::vector<std::string> dialUpConnections() override { return settings.dialUps; }
+        ProxyQueryResult queryGlobal() override {
+            settings.queries.push_back("global");
+            return settings.global;
+        }
+        ProxyQueryResult queryConnection(const std::string& name) override {
+            settings.queries.push_back("connection '" + name + "'");
+            return settings.connections.at(name);
+        }
+
+    private:
+        FakeSettings& settings;
+    };
+
+    platform::ProxySettingsOpen
+    open(std::unique_ptr<platform::AProxySettingsSession>& session) override {
+        if (openResult == platform::ProxySettingsOpen::Ready) {
+            session = std::make_unique<Session>(*this);
+        }
+        return openResult;
+    }
+};
+
+FakeSettings perConnection(const std::string& version, ProxyQueryResult lan) {
+    FakeSettings settings;
+    settings.version = version;
+    settings.connections[""] = std::move(lan);
+    return settings;
+}
+
+FakeSettings lanWith(std::uint32_t flags, std::optional<std::string> server,
+                     std::optional<std::string> bypass = std::nullopt) {
+    return perConnection("6.0.2900.2180", answer(flags, std::move(server), std::move(bypass)));
+}
+
+FakeSettings globalWith(ProxyQueryResult global) {
+    FakeSettings settings;
+    settings.version = "4.72.3110.8";
+    settings.global = std::move(global);
+    return settings;
+}
+
+FakeSettings withDialUps(FakeSettings settings,
+                         const std::vector<std::pair<std::string, ProxyQueryResult>>& dialUps) {
+    for (const auto& [name, result] : dialUps) {
+        settings.dialUps.push_back(name);
+        settings.connections[name] = result;
+    }
+    return settings;
+}
+
+FakeSettings openingAs(platform::ProxySettingsOpen openResult) {
+    FakeSettings settings;
+    settings.openResult = openResult;
+    return settings;
+}
+
+struct Entry {
+    ProxyMethodCode method;
+    std::string host;
+    std::uint16_t port;
+};
+
+struct Row {
+    const char* name;
+    FakeSettings settings;
+    std::vector<std::string> log;
+    std::vector<Entry> entries; // each yields one candidate per target
+    bool result;
+};
+
+const TargetList kTargets{{"updates.example.com", 443}, {"10.0.0.7", 8443}};
+
+// Marks the candidate the probe put first; detection must leave it alone.
+ProxyCandidate directCandidate(CTCPProxyConnector* connector) {
+    ProxyCandidate candidate(connector);
+    candidate.method = MethodDirect;
+    candidate.targetHost = "already.listed";
+    return candidate;
+}
+
+TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
+    const std::string kLan = "PROXY: Connection 'LAN' ";
+    const std::string kIe6 = "PROXY: IE 6 Detected";
+    const std::string kHttpsAndSocks = "http=a:80;https=b:443;socks=c:1080";
+    std::vector<Row> rows = {
+        {"version 4 reads the global setting",
+         globalWith(answer(platform::kAccessTypeProxy, "proxy:8080")),
+         {"PROXY: IE 4 Detected", "PROXY: Uses a Proxy Server...",
+          "PROXY: Proxy Server: proxy:8080", "PROXY: Try 'everything' proxy:8080"},
+         {{MethodHttpConnect, "proxy", 8080}},
+         true},
+        {"global bypass list",
+         globalWith(answer(platform::kAccessTypeProxy, "proxy:8080", "<local>")),
+         {"PROXY: IE 4 Detected", "PROXY: Uses a Proxy Server...",
+          "PROXY: Proxy Server: proxy:8080", "PROXY: Bypass list: <local>",
+          "PROXY: Try 'everything' proxy:8080"},
+         {{MethodHttpConnect, "proxy", 8080}},
+         true},
+        {"global access type without both low bits is direct",
+         globalWith(answer(kAccessDirect, "ignored:1")),
+         {"PROXY: IE 4 Detected", "PROXY: Uses no Proxy (Direct connection)..."},
+         {},
+         true},
+        {"global access type with more bits than 3 still uses the proxy",
+         globalWith(answer(0x7, "p:1")),
+         {"PROXY: IE 4 Detected", "PROXY: Uses a Proxy Server...", "PROXY: Proxy Server: p:1",
+          "PROXY: Try 'everything' p:1"},
+         {{MethodHttpConnect, "p", 1}},
+         true},
+        {"failed global query",
+         globalWith(failure(kInternalError)),
+         {"PROXY: IE 4 Detected", "PROXY: InternetQueryOption failed 12004"},
+         {},
+         false},
+        {"LAN direct and proxy: two blanks between the pieces",
+         lanWith(kDirect | kProxy, "proxy:3128"),
+         {kIe6, kLan + " Proxy Server: 'proxy:3128'", "PROXY: Try 'everything' proxy:3128"},
+         {{MethodHttpConnect, "proxy", 3128}},
+         true},
+        {"LAN bypass piece after the server piece",
+         lanWith(kDirect | kProxy, "proxy:3128", "<local>;*.corp"),
+         {kIe6, kLan + " Proxy Server: 'proxy:3128' Bypass list: '<local>;*.corp'",
+          "PROXY: Try 'everything' proxy:3128"},
+         {{MethodHttpConnect, "proxy", 3128}},
+         true},
+        {"server and bypass are ignored without the proxy flag",
+         lanWith(kDirect, "proxy:3128", "<local>"),
+         {kIe6, kLan},
+         {},
+         true},
+        {"both auto flags follow one another",
+         lanWith(kDirect | kAutoUrl | kAutoDetect, std::nullopt),
+         {kIe6, kLan + "Needs to Download config script...Needs to Auto Detect Proxy Settings..."},
+         {},
+         true},
+        {"auto configuration is only reported, the proxy still counts",
+         lanWith(kAutoUrl | kProxy, "p:1"),
+         {kIe6, kLan + "Needs to Download config script... Proxy Server: 'p:1'",
+          "PROXY: Try 'everything' p:1"},
+         {{MethodHttpConnect, "p", 1}},
+         true},
+        {"scheme rows in the order none, https, http, socks",
+         lanWith(kProxy, kHttpsAndSocks),
+         {kIe6, kLan + " Proxy Server: '" + kHttpsAndSocks + "'", "PROXY: Try 'everything' b:443",
+          "PROXY: Try 'everything' a:80", "PROXY: Try 'everything' c:1080"},
+         {{MethodHttpConnect, "b", 443}, {MethodHttpConnect, "a", 80}, {MethodSocks, "c", 1080}},
+         true},
+        {"an http entry without a port runs into the next entry",
+         lanWith(kProxy, "http=a;https=b:443"),
+         {kIe6, kLan + " Proxy Server: 'http=a;https=b:443'", "PROXY: Try 'everything' b:443",
+          "PROXY: Try 'everything' a;https=b:443"},
+         {{MethodHttpConnect, "b", 443}, {MethodHttpConnect, "a;https=b", 443}},
+         true},
+        {"a URL is found only by its own scheme",
+         lanWith(kProxy, "http://a:8080"),
+         {kIe6, kLan + " Proxy Server: 'http://a:8080'", "PROXY: Try 'everything' a:8080"},
+         {{MethodHttpConnect, "a", 8080}},
+         true},
+        {"no colon, no candidate",
+         lanWith(kProxy, "proxy"),
+         {kIe6, kLan + " Proxy Server: 'proxy'"},
+         {},
+         true},
+        {"a port that is no number is 0",
+         lanWith(kProxy, "proxy:abc"),
+         {kIe6, kLan + " Proxy Server: 'proxy:abc'", "PROXY: Try 'everything' proxy:0"},
+         {{MethodHttpConnect, "proxy", 0}},
+         true},
+        {"the entry stops at a blank",
+         lanWith(kProxy, "a:80 b:81"),
+         {kIe6, kLan + " Proxy Server: 'a:80 b:81'", "PROXY: Try 'everything' a:80"},
+         {{MethodHttpConnect, "a", 80}},
+         true},
+        {"a two-digit major version is unknown",
+         perConnection("10.0.9200.16384", answer(kProxy, "proxy:3128")),
+         {"PROXY: IE 1 Detected", "PROXY: Unknown IE Version 10.0.9200.16384"},
+         {},
+         false},
+        {"an empty version is unknown, and no NUL byte reaches the log",
+         perConnection("", answer(kProxy, "proxy:3128")),
+         {"PROXY: IE  Detected", "PROXY: Unknown IE Version "},
+         {},
+         false},
+        {"version 5 is the first with per-connection settings",
+         perConnection("5.50.4134.0100", answer(kProxy, "p:5")),
+         {"PROXY: IE 5 Detected", kLan + " Proxy Server: 'p:5'", "PROXY: Try 'everything' p:5"},
+         {{MethodHttpConnect, "p", 5}},
+         true},
+        {"version 9 is the last with per-connection settings",
+         perConnection("9.11.9600.18376", answer(kProxy, "p:9")),
+         {"PROXY: IE 9 Detected", kLan + " Proxy Server: 'p:9'", "PROXY: Try 'everything' p:9"},
+         {{MethodHttpConnect, "p", 9}},
+         true},
+        {"failed dial-up queries cancel the LAN's proxy too",
+         withDialUps(
+             lanWith(kDirect | kProxy, "proxy:3128"),
+             {{"Office VPN", failure(kInvalidParameter)}, {"Modem", failure(kNoSuchConnection)}}),
+         {kIe6, kLan + " Proxy Server: 'proxy:3128'",
+          "PROXY: Connection 'Office VPN' InternetQueryOption failed 87",
+          "PROXY: Connection 'Modem' InternetQueryOption failed 1168"},
+         {},
+         false},
+        {"connections after a failed one are still read",
+         withDialUps(perConnection("6.0", failure(kInternalError)),
+                     {{"Modem", answer(kProxy, "m:1")}}),
+         {"PROXY: IE 6 Detected", kLan + "InternetQueryOption failed 12004",
+          "PROXY: Connection 'Modem'  Proxy Server: 'm:1'"},
+         {},
+         false},
+        {"the same proxy on two connections is listed twice",
+         withDialUps(lanWith(kProxy, "proxy:3128"), {{"Modem", answer(kProxy, "proxy:3128")}}),
+         {kIe6, kLan + " Proxy Server: 'proxy:3128'",
+          "PROXY: Connection 'Modem'  Proxy Server: 'proxy:3128'",
+          "PROXY: Try 'everything' proxy:3128", "PROXY: Try 'everything' proxy:3128"},
+         {{MethodHttpConnect, "proxy", 3128}, {MethodHttpConnect, "proxy", 3128}},
+         true},
+        {"a proxy the environment names but cannot be used is reported",
+         [] {
+             ProxyQueryResult lan = answer(kDirect | kProxy, "http=h:3128");
+             lan.unusable.push_back({"all_proxy", "socks5://s:1080"});
+             return perConnection("9.0", lan);
+         }(),
+         {"PROXY: IE 9 Detected", kLan + " Proxy Server: 'http=h:3128'",
+          "PROXY: Not usable: all_proxy=socks5://s:1080", "PROXY: Try 'everything' h:3128"},
+         {{MethodHttpConnect, "h", 3128}},
+         true},
+        {"no settings library",
+         openingAs(platform::ProxySettingsOpen::NoLibrary),
+         {"PROXY: WinINet FAILED"},
+         {},
+         false},
+        {"no query function",
+         openingAs(platform::ProxySettingsOpen::NoQueryFunction),
+         {"PROXY: No InternetQueryOption"},
+         {},
+         false},
+    };
+
+    int connectorObject = 0;
+    auto* const connector = reinterpret_cast<CTCPProxyConnector*>(&connectorObject);
+    for (Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const qvtest::DetectionLog log;
+        std::vector<ProxyCandidate> candidates{directCandidate(connector)};
+
+        EXPECT_EQ(row.result, detectProxySettings(connector, candidates, kTargets, row.settings));
+
+        EXPECT_EQ(row.log, log.messages());
+        EXPECT_EQ(0, row.settings.liveSessions) << "the settings library was not released";
+        ASSERT_EQ(1 + row.entries.size() * kTargets.size(), candidates.size());
+        EXPECT_EQ("already.listed", candidates[0].targetHost);
+        std::size_t next = 1;
+        for (const Entry& entry : row.entries) {
+            for (const TargetAddress& target : kTargets) {
+                const ProxyCandidate& candidate = candidates[next++];
+                SCOPED_TRACE("candidate " + std::to_string(next - 1));
+                EXPECT_EQ(connector, candidate.connector);
+                EXPECT_EQ(target.host, candidate.targetHost);
+                EXPECT_EQ(target.port, candidate.targetPort);
+                EXPECT_EQ(entry.method, candidate.method);
+                EXPECT_EQ(entry.host, candidate.proxyHost);
+                EXPECT_EQ(entry.port, candidate.proxyPort);
+                EXPECT_EQ(kDetectedWriteOrder, candidate.writeOrder);
+                EXPECT_EQ(0, candidate.error);
+                EXPECT_FALSE(candidate.connected);
+                EXPECT_EQ(-1, candidate.elapsedMs);
+            }
+        }
+    }
+}
+
+TEST(DetectionTables, EachPathQueriesOnlyWhatItNeeds) {
+    struct Case {
+        const char* name;
+        FakeSettings settings;
+        std::vector<std::string> queries;
+    };
+    std::vector<Case> cases = {
+        {"global path", globalWith(answer(kAccessDirect)), {"global"}},
+        {"per-connection path, LAN first",
+         withDialUps(lanWith(kDirect, std::nullopt),
+                     {{"Office VPN", answer(kDirect)}, {"Modem", answer(kDirect)}}),
+         {"connection ''", "connection 'Office VPN'", "connection 'Modem'"}},
+        {"unknown version", perConnection("3.0", answer(kDirect)), {}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qvtest::DetectionLog log;
+        std::vector<ProxyCandidate> candidates;
+        detectProxySettings(nullptr, candidates, kTargets, c.settings);
+        EXPECT_EQ(c.queries, c.settings.queries);
+    }
+}
+
+TEST(DetectionTables, NoTargetsGiveTryLinesButNoCandidates) {
+    FakeSettings settings = lanWith(kProxy, "proxy:3128");
+    const qvtest::DetectionLog log;
+    std::vector<ProxyCandidate> candidates;
+    EXPECT_TRUE(detectProxySettings(nullptr, candidates, {}, settings));
+    EXPECT_TRUE(candidates.empty());
+    EXPECT_EQ("PROXY: Try 'everything' proxy:3128", log.messages().back());
+}
+
+TEST(ParseProxyEntry, FindsTheEntryOfOneScheme) {
+    struct Case {
+        std::string text;
+        const char* scheme;
+        bool found;
+        std::string host;
+        std::uint16_t port;
+    };
+    const std::string longHost(300, 'h');
+    const Case cases[] = {
+        {"proxy:8080", nullptr, true, "proxy", 8080},
+        {"http=a:80;https=b:443;socks=c:1080", nullptr, false, "", 0},
+        {"http=a:80;https=b:443;socks=c:1080", "https", true, "b", 443},
+        {"http=a:80;https=b:443;socks=c:1080", "http", true, "a", 80},
+        {"http=a:80;https=b:443;socks=c:1080", "socks", true, "c", 1080},
+        {"https=b:443", "http", false, "", 0},
+        {"http=a;https=b:443", "http", true, "a;https=b", 443},
+        {"http://a:8080", nullptr, false, "", 0},
+        {"http://a:8080", "http", true, "a", 8080},
+        {"http://a:8080", "https", false, "", 0},
+        {"socks://s:1080", "socks", true, "s", 1080},
+        {"http=a:1;http://b:2", "http", true, "a", 1},
+        {"proxy", nullptr, false, "", 0},
+        {"proxy:abc", nullptr, true, "proxy", 0},
+        {"a:80 b:81", nullptr, true, "a", 80},
+        {"p: 81", nullptr, true, "p", 0},
+        {":8080", nullptr, true, "", 8080},
+        {"p:-1", nullptr, true, "p", 65535},
+        {"p:65616", nullptr, true, "p", 80},
+        {"p:+7", nullptr, true, "p", 7},
+        {"p:99999999999", nullptr, true, "p", 65535},
+        {"", nullptr, false, "", 0},
+        {"socksextr=e:5", "socksextralong", true, "e", 5},
+        {"http=" + longHost + ":8080", "http", true, longHost, 8080},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text + " / " + (c.scheme == nullptr ? "(no scheme)" : c.scheme));
+        std::string host = "untouched";
+        std::uint16_t port = 7;
+        EXPECT_EQ(c.found, parseProxyEntry(c.text, c.scheme, host, port));
+        EXPECT_EQ(c.found ? c.host : "untouched", host);
+        EXPECT_EQ(c.found ? c.port : 7, port);
+    }
+}
+
+} // namespace

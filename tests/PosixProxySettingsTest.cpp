@@ -1,0 +1,137 @@
+// The proxy environment variables as the POSIX build presents them: one LAN connection in
+// WinINet's form.
+#include "DetectionLog.h"
+
+#include "platform/ProxySettings.h"
+#include "proxy/ProxySettingsDetection.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+namespace {
+
+const char* const kVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                  "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
+
+// Sets exactly the given proxy variables for one case and puts the old ones back after it.
+class ProxyEnvironment {
+public:
+    explicit ProxyEnvironment(const std::map<std::string, std::string>& values) {
+        for (const char* name : kVariables) {
+            if (const char* value = std::getenv(name)) {
+                saved[name] = value;
+            }
+            unsetenv(name);
+        }
+        for (const auto& [name, value] : values) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    ~ProxyEnvironment() {
+        for (const char* name : kVariables) {
+            unsetenv(name);
+        }
+        for (const auto& [name, value] : saved) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    ProxyEnvironment(const ProxyEnvironment&) = delete;
+    ProxyEnvironment& operator=(const ProxyEnvironment&) = delete;
+
+private:
+    std::map<std::string, std::string> saved;
+};
+
+platform::ProxyQueryResult queryLan() {
+    std::unique_ptr<platform::AProxySettingsSession> session;
+    EXPECT_EQ(platform::ProxySettingsOpen::Ready, platform::systemProxySettings().open(session));
+    return session->queryConnection("");
+}
+
+TEST(PosixProxySettings, EnvironmentBecomesTheLanServerText) {
+    struct Case {
+        std::map<std::string, std::string> environment;
+        std::optional<std::string> server;
+        std::vector<std::string> unusable; // "variable=url" as reported
+    };
+    const Case cases[] = {
+        {{}, std::nullopt, {}},
+        {{{"http_proxy", "http://p:3128"}}, "http=p:3128", {}},
+        {{{"HTTP_PROXY", "p:3128"}}, "http=p:3128", {}},
+        {{{"http_proxy", "a:1"}, {"HTTP_PROXY", "b:2"}}, "http=a:1", {}},
+        {{{"http_proxy", ""}, {"HTTP_PROXY", "b:2"}}, "http=b:2", {}},
+        {{{"https_proxy", "http://s:8443"}}, "https=s:8443", {}},
+        {{{"HTTPS_PROXY", "s:8443"}}, "https=s:8443", {}},
+        {{{"http_proxy", "h:1"}, {"https_proxy", "s:2"}}, "http=h:1;https=s:2", {}},
+        {{{"all_proxy", "http://all:8080"}}, "http=all:8080;https=all:8080", {}},
+        {{{"http_proxy", "h:1"}, {"ALL_PROXY", "x:9"}}, "http=h:1;https=x:9", {}},
+        {{{"all_proxy", "socks4://s:1080"}}, "socks=s:1080", {}},
+        {{{"all_proxy", "SOCKS4A://s:1081"}}, "socks=s:1081", {}},
+        {{{"all_proxy", "socks://s"}}, "socks=s:1080", {}},
+        {{{"http_proxy", "p"}}, "http=p:1080", {}},
+        {{{"http_proxy", "h:1"}, {"all_proxy", "socks4a://s:2"}}, "http=h:1;socks=s:2", {}},
+        {{{"http_proxy", "socks4://s:1"}}, "socks=s:1", {}},
+        {{{"https_proxy", "socks4://first:1"}, {"all_proxy", "socks4://second:2"}},
+         "socks=first:1",
+         {}},
+        {{{"http_proxy", "http://user:secret@p:3128/"}}, "http=p:3128", {}},
+        {{{"all_proxy", "socks5://s:1080"}}, std::nullopt, {"all_proxy=socks5://s:1080"}},
+        {{{"http_proxy", "h:1"}, {"ALL_PROXY", "socks5h://s:1080"}},
+         "http=h:1",
+         {"ALL_PROXY=socks5h://s:1080"}},
+        {{{"https_proxy", "https://user:pw@tls:443"}},
+         std::nullopt,
+         {"https_proxy=https://tls:443"}},
+        {{{"http_proxy", "http://[::1]:3128"}}, std::nullopt, {"http_proxy=http://[::1]:3128"}},
+        {{{"http_proxy", "p:99999"}}, std::nullopt, {"http_proxy=p:99999"}},
+        {{{"http_proxy", "p:0"}}, std::nullopt, {"http_proxy=p:0"}},
+        {{{"http_proxy", "a;b=c:1"}}, std::nullopt, {"http_proxy=a;b=c:1"}},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const auto& [name, value] : c.environment) {
+            shown += name + "=" + value + " ";
+        }
+        SCOPED_TRACE(shown);
+        const ProxyEnvironment environment(c.environment);
+        const platform::ProxyQueryResult lan = queryLan();
+        EXPECT_EQ(0, lan.error);
+        EXPECT_EQ(c.server, lan.server);
+        const std::uint32_t flags =
+            platform::kProxyTypeDirect | (c.server ? platform::kProxyTypeProxy : 0);
+        EXPECT_EQ(flags, lan.flags);
+        std::vector<std::string> unusable;
+        for (const platform::UnusableProxy& proxy : lan.unusable) {
+            unusable.push_back(proxy.variable + "=" + proxy.url);
+        }
+        EXPECT_EQ(c.unusable, unusable);
+    }
+}
+
+TEST(PosixProxySettings, NoProxyIsTheBypassText) {
+    const ProxyEnvironment environment({{"http_proxy", "p:1"}, {"NO_PROXY", "localhost,.corp"}});
+    EXPECT_EQ(std::optional<std::string>("localhost,.corp"), queryLan().bypass);
+}
+
+TEST(PosixProxySettings, DetectionReadsTheEnvironmentAsTheLan) {
+    const ProxyEnvironment environment(
+        {{"https_proxy", "http://p:3128"}, {"all_proxy", "socks5://s:1080"}});
+    const qvtest::DetectionLog log;
+    std::vector<ProxyCandidate> candidates;
+
+    EXPECT_TRUE(detectProxySettings(nullptr, candidates, {{"updates.example.com", 443}}));
+
+    const std::vector<std::string> expected = {
+        "PROXY: IE 9 Detected", "PROXY: Connection 'LAN'  Proxy Server: 'https=p:3128'",
+        "PROXY: Not usable: all_proxy=socks5://s:1080", "PROXY: Try 'everything' p:3128"};
+    EXPECT_EQ(expected, log.messages());
+    ASSERT_EQ(1u, candidates.size());
+    EXPECT_EQ(MethodHttpConnect, candidates[0].method);
+    EXPECT_EQ("p", candidates[0].proxyHost);
+    EXPECT_EQ(3128, candidates[0].proxyPort);
+}
+
+} // namespace
