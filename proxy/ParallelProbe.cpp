@@ -44,20 +44,23 @@ private:
     int running = 0;
 };
 
-void logAttempt(const ProxyCandidate& candidate) {
-    lprintf("PROXY: [%d] [%s:%d]", candidate.method, candidate.targetHost.c_str(),
-            candidate.targetPort);
+// The attempt as its start and end lines name it: method, target and, for a proxy, "via" it.
+// Each line is written by one log call, so the lines of attempts running at once stay whole.
+std::string attemptName(const ProxyCandidate& candidate) {
+    std::string name = "PROXY: [" + std::to_string(candidate.method) + "] [" +
+                       candidate.targetHost + ":" + std::to_string(candidate.targetPort) + "]";
     if (candidate.method > 0) {
-        lprintf("via[%s:%d]", candidate.proxyHost.c_str(), candidate.proxyPort);
+        name += "via[" + candidate.proxyHost + ":" + std::to_string(candidate.proxyPort) + "]";
     }
+    return name;
 }
 
 } // namespace
 
 int probeAttempt(ProxyCandidate* candidate) {
     const auto start = std::chrono::steady_clock::now();
-    logAttempt(*candidate);
-    lprintf("\n");
+    const std::string name = attemptName(*candidate);
+    lprintf("%s\n", name.c_str());
     candidate->elapsedMs = -1;
     candidate->connected = candidate->connector->connect(
         candidate->targetHost, candidate->targetPort, candidate->method, candidate->proxyHost,
@@ -67,9 +70,8 @@ int probeAttempt(ProxyCandidate* candidate) {
         static_cast<std::int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                       std::chrono::steady_clock::now() - start)
                                       .count());
-    logAttempt(*candidate);
-    lprintf(" [%s:%d] [%dms]\n", candidate->connected ? "OK" : "ERROR", candidate->error,
-            candidate->elapsedMs);
+    lprintf("%s [%s:%d] [%dms]\n", name.c_str(), candidate->connected ? "OK" : "ERROR",
+            candidate->error, candidate->elapsedMs);
     return candidate->connected ? 1 : 0;
 }
 
