@@ -116,6 +116,21 @@ TEST(PosixProxySettings, NoProxyIsTheBypassText) {
     EXPECT_EQ(std::optional<std::string>("localhost,.corp"), queryLan().bypass);
 }
 
+TEST(PosixProxySettings, TheGlobalSettingIsTheLansWithAnAccessType) {
+    std::unique_ptr<platform::AProxySettingsSession> session;
+    platform::systemProxySettings().open(session);
+    {
+        const ProxyEnvironment environment(
+            std::map<std::string, std::string>{{"all_proxy", "socks4://s:1"}});
+        const platform::ProxyQueryResult global = session->queryGlobal();
+        EXPECT_EQ(platform::kAccessTypeProxy, global.flags);
+        EXPECT_EQ(std::optional<std::string>("socks=s:1"), global.server);
+    }
+    const ProxyEnvironment environment(std::map<std::string, std::string>{});
+    EXPECT_NE(platform::kAccessTypeProxy,
+              session->queryGlobal().flags & platform::kAccessTypeProxy);
+}
+
 TEST(PosixProxySettings, DetectionReadsTheEnvironmentAsTheLan) {
     const ProxyEnvironment environment(
         {{"https_proxy", "http://p:3128"}, {"all_proxy", "socks5://s:1080"}});

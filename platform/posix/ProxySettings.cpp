@@ -35,7 +35,7 @@ struct Setting {
     std::string value; // empty when neither form is set
 };
 
-Setting read(const Variable& variable) {
+Setting readVariable(const Variable& variable) {
     for (const char* name : {variable.lower, variable.upper}) {
         if (const char* value = std::getenv(name); value != nullptr && *value != '\0') {
             return {name, value};
@@ -157,9 +157,9 @@ void take(const Setting& setting, std::string* own, std::string* alsoFor, Entrie
 
 ProxyQueryResult readEnvironment() {
     Entries entries;
-    const Setting http = read(kHttpVariable);
-    const Setting https = read(kHttpsVariable);
-    const Setting all = read(kAllVariable);
+    const Setting http = readVariable(kHttpVariable);
+    const Setting https = readVariable(kHttpsVariable);
+    const Setting all = readVariable(kAllVariable);
     if (!http.value.empty()) {
         take(http, &entries.http, nullptr, entries);
     }
@@ -187,7 +187,7 @@ ProxyQueryResult readEnvironment() {
         result.flags |= kProxyTypeProxy;
         result.server = server;
     }
-    if (const Setting noProxy = read(kNoProxyVariable); !noProxy.value.empty()) {
+    if (const Setting noProxy = readVariable(kNoProxyVariable); !noProxy.value.empty()) {
         result.bypass = noProxy.value;
     }
     return result;
