@@ -185,9 +185,23 @@ TEST(TCPSocket, WritingToAPeerThatResetFailsWithACodeAndNoSignal) {
     for (int attempt = 0; attempt < 1000 && error == 0; ++attempt) {
         written = socket.write(CTCPSocket::BlockingAll, chunk.data(), 65536, &error);
     }
-    EXPECT_NE(0, error);
+    EXPECT_EQ(platform::kSockConnReset, error);
     EXPECT_LT(written, 65536);
     socket.close();
+}
+
+TEST(TCPSocket, AfterShuttingDownTheSendingSideWritesFailAsShutdown) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    socket.shutdown(platform::kShutdownSend);
+    int error = 0;
+    EXPECT_EQ(0, socket.write(CTCPSocket::Blocking, "late", 4, &error));
+    EXPECT_EQ(platform::kSockShutdown, error);
+    socket.close();
+    ASSERT_TRUE(peer.waitFinished());
+    EXPECT_EQ("", peer.received());
 }
 
 TEST(TCPSocket, BlockingAllReadWaitsForTheWholeLength) {

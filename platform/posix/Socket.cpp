@@ -16,8 +16,12 @@ namespace {
 
 thread_local int threadSocketError = 0;
 
+// Room for a host name (HOST_NAME_MAX is 64 on Linux; DNS names end at 255).
+constexpr std::size_t kHostNameSize = 256;
+
 // errno values and the Winsock codes of the same meaning. EAGAIN and EWOULDBLOCK are one value on
-// Linux but not everywhere, so both rows stay.
+// Linux but not everywhere, so both rows stay. A descriptor that is no open file is, to Winsock,
+// no socket. EPIPE has two meanings and is sorted out where send fails.
 struct ErrnoCode {
     int error;
     int code;
@@ -234,6 +238,16 @@ int sockSend(SocketHandle handle, const char* data, int length) {
         if (sent >= 0) {
             return static_cast<int>(sent);
         }
+        if (errno == EPIPE) {
+            // Winsock tells a send after our own shutdown from one on a connection the peer
+            // has reset; Linux says EPIPE to both. Only after a reset is the peer gone.
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            const bool peerKnown =
+                getpeername(fd(handle), reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+            threadSocketError = peerKnown ? kSockShutdown : kSockConnReset;
+            return kSockFailed;
+        }
         if (errno != EINTR) {
             return failWithErrno();
         }
@@ -276,11 +290,20 @@ std::uint32_t parseDotted(const std::string& text) {
 }
 
 int resolveFirstIPv4(const std::string& host, std::uint32_t& address) {
+    // Winsock resolves the empty name as this machine's own name.
+    std::string name = host;
+    if (name.empty()) {
+        char own[kHostNameSize] = {};
+        if (gethostname(own, sizeof own - 1) != 0) {
+            return winsockCode(errno);
+        }
+        name = own;
+    }
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    const int status = getaddrinfo(name.c_str(), nullptr, &hints, &found);
     if (status != 0) {
         return resolverCode(status, errno);
     }
