@@ -190,17 +190,21 @@ TEST(TCPSocket, WritingToAPeerThatResetFailsWithACodeAndNoSignal) {
     socket.close();
 }
 
-TEST(TCPSocket, AfterShuttingDownTheSendingSideWritesFailAsShutdown) {
+TEST(TCPSocket, AfterOurOwnShutdownReadsAndWritesFailAsShutdown) {
     ScriptedPeer peer;
     peer.start();
     CTCPSocket socket(false);
     ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
-    socket.shutdown(platform::kShutdownSend);
+    socket.shutdown(platform::kShutdownReceive);
+    char buffer[4];
     int error = 0;
+    EXPECT_EQ(0, socket.read(CTCPSocket::Blocking, buffer, 4, &error));
+    EXPECT_EQ(platform::kSockShutdown, error);
+    socket.shutdown(platform::kShutdownSend);
+    ASSERT_TRUE(peer.waitFinished()) << "the peer sees our end of data and closes too";
     EXPECT_EQ(0, socket.write(CTCPSocket::Blocking, "late", 4, &error));
     EXPECT_EQ(platform::kSockShutdown, error);
     socket.close();
-    ASSERT_TRUE(peer.waitFinished());
     EXPECT_EQ("", peer.received());
 }
 

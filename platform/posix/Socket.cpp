@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -117,6 +119,19 @@ int fd(SocketHandle handle) {
     return static_cast<int>(handle);
 }
 
+// The sides of each open socket that its owner shut down, which Winsock remembers and reports
+// and the Linux kernel does not.
+constexpr int kSideReceive = 1;
+constexpr int kSideSend = 2;
+std::mutex shutDownMutex;
+std::map<int, int> shutDownSides;
+
+bool isShutDown(SocketHandle handle, int side) {
+    std::lock_guard<std::mutex> lock(shutDownMutex);
+    const auto found = shutDownSides.find(fd(handle));
+    return found != shutDownSides.end() && (found->second & side) != 0;
+}
+
 // A connect interrupted by a signal goes on in the background; wait for its outcome as a blocking
 // connect would have.
 int finishInterruptedConnect(int socket) {
@@ -228,6 +243,11 @@ int sockShutdown(SocketHandle handle, int how) {
     if (::shutdown(fd(handle), posixHow) != 0) {
         return failWithErrno();
     }
+    const int sides = how == kShutdownReceive ? kSideReceive
+                      : how == kShutdownSend  ? kSideSend
+                                              : kSideReceive | kSideSend;
+    std::lock_guard<std::mutex> lock(shutDownMutex);
+    shutDownSides[fd(handle)] |= sides;
     return 0;
 }
 
@@ -239,13 +259,9 @@ int sockSend(SocketHandle handle, const char* data, int length) {
             return static_cast<int>(sent);
         }
         if (errno == EPIPE) {
-            // Winsock tells a send after our own shutdown from one on a connection the peer
-            // has reset; Linux says EPIPE to both. Only after a reset is the peer gone.
-            sockaddr_in peer{};
-            socklen_t length = sizeof peer;
-            const bool peerKnown =
-                getpeername(fd(handle), reinterpret_cast<sockaddr*>(&peer), &length) == 0;
-            threadSocketError = peerKnown ? kSockShutdown : kSockConnReset;
+            // Linux says EPIPE both after our own shutdown and once the peer has reset the
+            // connection; Winsock tells the two apart.
+            threadSocketError = isShutDown(handle, kSideSend) ? kSockShutdown : kSockConnReset;
             return kSockFailed;
         }
         if (errno != EINTR) {
@@ -257,6 +273,11 @@ int sockSend(SocketHandle handle, const char* data, int length) {
 int sockRecv(SocketHandle handle, char* buffer, int length) {
     for (;;) {
         const ssize_t got = ::recv(fd(handle), buffer, static_cast<std::size_t>(length), 0);
+        if (got == 0 && length > 0 && isShutDown(handle, kSideReceive)) {
+            // Winsock fails a receive after our own shutdown instead of reporting a close.
+            threadSocketError = kSockShutdown;
+            return kSockFailed;
+        }
         if (got >= 0) {
             return static_cast<int>(got);
         }
@@ -267,6 +288,10 @@ int sockRecv(SocketHandle handle, char* buffer, int length) {
 }
 
 void sockClose(SocketHandle handle) {
+    {
+        std::lock_guard<std::mutex> lock(shutDownMutex);
+        shutDownSides.erase(fd(handle));
+    }
     ::close(fd(handle));
 }
 
