@@ -9,10 +9,12 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -443,6 +445,42 @@ TEST(TCPCancel, ABlockedReadReturnsOnCancel) {
     EXPECT_EQ(platform::kSockInterrupted, error);
     socket.close();
     EXPECT_TRUE(peer.waitFinished());
+}
+
+TEST(TCPCancel, AConnectThatHangsReturnsOnCancel) {
+    // A listener that never accepts takes a connection or two into its queue; once the queue is
+    // full the system leaves further connects hanging.
+    constexpr int kMostQueued = 8;
+    constexpr auto kHangs = std::chrono::seconds(2);
+    ScriptedPeer stalled;
+    std::vector<std::unique_ptr<CTCPSocket>> queued;
+    for (int attempt = 0; attempt < kMostQueued; ++attempt) {
+        auto socket = std::make_unique<CTCPSocket>(true);
+        CCancelToken token;
+        std::promise<bool> outcome;
+        std::future<bool> connected = outcome.get_future();
+        int error = 0;
+        std::thread connector([&] {
+            CCancelToken::Scope scope(token);
+            const bool made = socket->connect(kLoopback, stalled.port());
+            error = platform::lastSocketError();
+            outcome.set_value(made);
+        });
+        const bool hung = connected.wait_for(kHangs) == std::future_status::timeout;
+        if (hung) {
+            token.cancel();
+        }
+        connector.join();
+        const bool made = connected.get();
+        if (hung && !made) {
+            EXPECT_EQ(platform::kSockInterrupted, error);
+            expectClosed(*socket);
+            return;
+        }
+        ASSERT_TRUE(made) << "connect " << attempt << " failed with " << error;
+        queued.push_back(std::move(socket));
+    }
+    FAIL() << "no connect hung behind a full queue";
 }
 
 TEST(TCPCancel, ACancelledTokenRefusesToConnect) {
