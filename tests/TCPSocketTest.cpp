@@ -394,6 +394,12 @@ TEST(TCPDonation, AnUnconnectedHandleIsRefusedAndStaysTheCallers) {
     expectClosed(socket);
     EXPECT_EQ(0, platform::sockSetBlocking(handle, true)) << "the handle is still open";
     platform::sockClose(handle);
+
+    EXPECT_EQ("CTCPSocket::donateConnectedSocketHandle -- error calling getsockname -- "
+              "Socket operation on non-socket",
+              thrownMessage([&] {
+                  socket.donateConnectedSocketHandle(platform::kInvalidSocket, "x", 1, "", 0);
+              }));
 }
 
 TEST(TCPLifetime, WithoutCloseOnDestroyTheHandleOutlivesTheObject) {
