@@ -13,21 +13,12 @@ using SocketHandle = std::uint32_t;
 constexpr SocketHandle kInvalidSocket = 0xFFFFFFFFu;
 
 // Winsock error codes that callers test for by value.
-constexpr int kSockNoError = 0;
-constexpr int kSockInterrupted = 10004;     // WSAEINTR; also a call cut short by an abort
-constexpr int kSockBadHandle = 10009;       // WSAEBADF
+constexpr int kSockInterrupted = 10004;     // WSAEINTR; also a call that a cancel cut short
 constexpr int kSockInvalidArgument = 10022; // WSAEINVAL
 constexpr int kSockWouldBlock = 10035;      // WSAEWOULDBLOCK
-constexpr int kSockInProgress = 10036;      // WSAEINPROGRESS
-constexpr int kSockNotSocket = 10038;       // WSAENOTSOCK
-constexpr int kSockNetUnreachable = 10051;  // WSAENETUNREACH
 constexpr int kSockConnReset = 10054;       // WSAECONNRESET
-constexpr int kSockNotConnected = 10057;    // WSAENOTCONN
 constexpr int kSockShutdown = 10058;        // WSAESHUTDOWN
-constexpr int kSockTimedOut = 10060;        // WSAETIMEDOUT
 constexpr int kSockConnRefused = 10061;     // WSAECONNREFUSED
-constexpr int kSockHostUnreachable = 10065; // WSAEHOSTUNREACH
-constexpr int kSockNotInitialised = 10093;  // WSANOTINITIALISED
 constexpr int kSockHostNotFound = 11001;    // WSAHOST_NOT_FOUND
 constexpr int kSockTryAgain = 11002;        // WSATRY_AGAIN
 constexpr int kSockNoRecovery = 11003;      // WSANO_RECOVERY

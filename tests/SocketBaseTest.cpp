@@ -141,6 +141,7 @@ TEST(LookupHostname, AnUnknownNameThrowsWithTheNameAndLeavesTheResolversCode) {
 TEST(LookupHostname, TheSystemResolverAnswersAndFailsInWinsockTerms) {
     EXPECT_EQ("127.0.0.1", ASocket::lookupHostname("localhost"));
     EXPECT_EQ("255.255.255.255", ASocket::lookupHostname("255.255.255.255"));
+    EXPECT_NO_THROW(ASocket::lookupHostname("")) << "the empty name is this machine's own";
     platform::setLastSocketError(0);
     EXPECT_EQ(kLookupFailed + "name.invalid",
               thrownMessage([] { ASocket::lookupHostname("name.invalid"); }));
@@ -151,25 +152,28 @@ TEST(LookupHostname, ManyThreadsAtOnceEachGetTheirOwnAnswer) {
     constexpr int kThreads = 4;
     constexpr int kRounds = 10;
     std::vector<std::thread> threads;
-    std::vector<int> wrong(kThreads, 0);
+    std::vector<std::string> faults(kThreads);
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t, &wrong] {
-            for (int round = 0; round < kRounds; ++round) {
+        threads.emplace_back([t, &faults] {
+            std::string& fault = faults[t];
+            for (int round = 0; round < kRounds && fault.empty(); ++round) {
                 const int code = 20000 + t * kRounds + round;
-                if (ASocket::errorText(code) != "Unknown Error: " + std::to_string(code)) {
-                    ++wrong[t];
-                }
-                if (round % 2 == 0) {
-                    if (ASocket::lookupHostname("localhost") != "127.0.0.1") {
-                        ++wrong[t];
+                const std::string text = ASocket::errorText(code);
+                if (text != "Unknown Error: " + std::to_string(code)) {
+                    fault = "errorText(" + std::to_string(code) + ") gave " + text;
+                } else if (round % 2 == 0) {
+                    const std::string address = ASocket::lookupHostname("localhost");
+                    if (address != "127.0.0.1") {
+                        fault = "localhost resolved to " + address;
                     }
                 } else {
                     try {
-                        ASocket::lookupHostname("name.invalid");
-                        ++wrong[t];
+                        fault =
+                            "name.invalid resolved to " + ASocket::lookupHostname("name.invalid");
                     } catch (const std::runtime_error&) {
                         if (platform::lastSocketError() != platform::kSockHostNotFound) {
-                            ++wrong[t];
+                            fault = "name.invalid failed with " +
+                                    std::to_string(platform::lastSocketError());
                         }
                     }
                 }
@@ -179,7 +183,7 @@ TEST(LookupHostname, ManyThreadsAtOnceEachGetTheirOwnAnswer) {
     for (std::thread& thread : threads) {
         thread.join();
     }
-    EXPECT_EQ(std::vector<int>(kThreads, 0), wrong);
+    EXPECT_EQ(std::vector<std::string>(kThreads), faults);
 }
 
 // A resolver that holds its caller until the test opens the gate.

@@ -9,10 +9,12 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -185,9 +187,27 @@ TEST(TCPSocket, WritingToAPeerThatResetFailsWithACodeAndNoSignal) {
     for (int attempt = 0; attempt < 1000 && error == 0; ++attempt) {
         written = socket.write(CTCPSocket::BlockingAll, chunk.data(), 65536, &error);
     }
-    EXPECT_NE(0, error);
+    EXPECT_EQ(platform::kSockConnReset, error);
     EXPECT_LT(written, 65536);
     socket.close();
+}
+
+TEST(TCPSocket, AfterOurOwnShutdownReadsAndWritesFailAsShutdown) {
+    ScriptedPeer peer;
+    peer.start();
+    CTCPSocket socket(false);
+    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+    socket.shutdown(platform::kShutdownReceive);
+    char buffer[4];
+    int error = 0;
+    EXPECT_EQ(0, socket.read(CTCPSocket::Blocking, buffer, 4, &error));
+    EXPECT_EQ(platform::kSockShutdown, error);
+    socket.shutdown(platform::kShutdownSend);
+    ASSERT_TRUE(peer.waitFinished()) << "the peer sees our end of data and closes too";
+    EXPECT_EQ(0, socket.write(CTCPSocket::Blocking, "late", 4, &error));
+    EXPECT_EQ(platform::kSockShutdown, error);
+    socket.close();
+    EXPECT_EQ("", peer.received());
 }
 
 TEST(TCPSocket, BlockingAllReadWaitsForTheWholeLength) {
@@ -374,6 +394,12 @@ TEST(TCPDonation, AnUnconnectedHandleIsRefusedAndStaysTheCallers) {
     expectClosed(socket);
     EXPECT_EQ(0, platform::sockSetBlocking(handle, true)) << "the handle is still open";
     platform::sockClose(handle);
+
+    EXPECT_EQ("CTCPSocket::donateConnectedSocketHandle -- error calling getsockname -- "
+              "Socket operation on non-socket",
+              thrownMessage([&] {
+                  socket.donateConnectedSocketHandle(platform::kInvalidSocket, "x", 1, "", 0);
+              }));
 }
 
 TEST(TCPLifetime, WithoutCloseOnDestroyTheHandleOutlivesTheObject) {
@@ -425,6 +451,42 @@ TEST(TCPCancel, ABlockedReadReturnsOnCancel) {
     EXPECT_EQ(platform::kSockInterrupted, error);
     socket.close();
     EXPECT_TRUE(peer.waitFinished());
+}
+
+TEST(TCPCancel, AConnectThatHangsReturnsOnCancel) {
+    // A listener that never accepts takes a connection or two into its queue; once the queue is
+    // full the system leaves further connects hanging.
+    constexpr int kMostQueued = 8;
+    constexpr auto kHangs = std::chrono::seconds(2);
+    ScriptedPeer stalled;
+    std::vector<std::unique_ptr<CTCPSocket>> queued;
+    for (int attempt = 0; attempt < kMostQueued; ++attempt) {
+        auto socket = std::make_unique<CTCPSocket>(true);
+        CCancelToken token;
+        std::promise<bool> outcome;
+        std::future<bool> connected = outcome.get_future();
+        int error = 0;
+        std::thread connector([&] {
+            CCancelToken::Scope scope(token);
+            const bool made = socket->connect(kLoopback, stalled.port());
+            error = platform::lastSocketError();
+            outcome.set_value(made);
+        });
+        const bool hung = connected.wait_for(kHangs) == std::future_status::timeout;
+        if (hung) {
+            token.cancel();
+        }
+        connector.join();
+        const bool made = connected.get();
+        if (hung && !made) {
+            EXPECT_EQ(platform::kSockInterrupted, error);
+            expectClosed(*socket);
+            return;
+        }
+        ASSERT_TRUE(made) << "connect " << attempt << " failed with " << error;
+        queued.push_back(std::move(socket));
+    }
+    FAIL() << "no connect hung behind a full queue";
 }
 
 TEST(TCPCancel, ACancelledTokenRefusesToConnect) {

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -16,60 +18,32 @@ namespace {
 
 thread_local int threadSocketError = 0;
 
+// Room for a host name (HOST_NAME_MAX is 64 on Linux; DNS names end at 255).
+constexpr std::size_t kHostNameSize = 256;
+
 // errno values and the Winsock codes of the same meaning. EAGAIN and EWOULDBLOCK are one value on
-// Linux but not everywhere, so both rows stay.
+// Linux but not everywhere, so both rows stay. A descriptor that is no open file is, to Winsock,
+// no socket. EPIPE has two meanings and is sorted out where send fails.
 struct ErrnoCode {
     int error;
     int code;
 };
 constexpr ErrnoCode kErrnoCodes[] = {
-    {EINTR, 10004},
-    {EBADF, 10009},
-    {EACCES, 10013},
-    {EFAULT, 10014},
-    {EINVAL, 10022},
-    {EMFILE, 10024},
-    {ENFILE, 10024},
-    {EAGAIN, 10035},
-    {EWOULDBLOCK, 10035},
-    {EINPROGRESS, 10036},
-    {EALREADY, 10037},
-    {ENOTSOCK, 10038},
-    {EDESTADDRREQ, 10039},
-    {EMSGSIZE, 10040},
-    {EPROTOTYPE, 10041},
-    {ENOPROTOOPT, 10042},
-    {EPROTONOSUPPORT, 10043},
-    {ESOCKTNOSUPPORT, 10044},
-    {EOPNOTSUPP, 10045},
-    {EPFNOSUPPORT, 10046},
-    {EAFNOSUPPORT, 10047},
-    {EADDRINUSE, 10048},
-    {EADDRNOTAVAIL, 10049},
-    {ENETDOWN, 10050},
-    {ENETUNREACH, 10051},
-    {ENETRESET, 10052},
-    {ECONNABORTED, 10053},
-    {ECONNRESET, 10054},
-    {ENOBUFS, 10055},
-    {ENOMEM, 10055},
-    {EISCONN, 10056},
-    {ENOTCONN, 10057},
-    {ESHUTDOWN, 10058},
-    // Linux reports a send on a connection whose sending side is shut down as EPIPE.
-    {EPIPE, 10058},
-    {ETOOMANYREFS, 10059},
-    {ETIMEDOUT, 10060},
-    {ECONNREFUSED, 10061},
-    {ELOOP, 10062},
-    {ENAMETOOLONG, 10063},
-    {EHOSTDOWN, 10064},
-    {EHOSTUNREACH, 10065},
-    {ENOTEMPTY, 10066},
-    {EUSERS, 10068},
-    {EDQUOT, 10069},
-    {ESTALE, 10070},
-    {EREMOTE, 10071},
+    {EINTR, 10004},        {EBADF, 10038},           {EACCES, 10013},
+    {EFAULT, 10014},       {EINVAL, 10022},          {EMFILE, 10024},
+    {ENFILE, 10024},       {EAGAIN, 10035},          {EWOULDBLOCK, 10035},
+    {EINPROGRESS, 10036},  {EALREADY, 10037},        {ENOTSOCK, 10038},
+    {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},
+    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
+    {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},
+    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},
+    {ENETUNREACH, 10051},  {ENETRESET, 10052},       {ECONNABORTED, 10053},
+    {ECONNRESET, 10054},   {ENOBUFS, 10055},         {ENOMEM, 10055},
+    {EISCONN, 10056},      {ENOTCONN, 10057},        {ESHUTDOWN, 10058},
+    {ETOOMANYREFS, 10059}, {ETIMEDOUT, 10060},       {ECONNREFUSED, 10061},
+    {ELOOP, 10062},        {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},
+    {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},       {EUSERS, 10068},
+    {EDQUOT, 10069},       {ESTALE, 10070},          {EREMOTE, 10071},
 };
 
 int winsockCode(int error) {
@@ -111,6 +85,19 @@ int resolverCode(int status, int savedErrno) {
 
 int fd(SocketHandle handle) {
     return static_cast<int>(handle);
+}
+
+// The sides of each open socket that its owner shut down, which Winsock remembers and reports
+// and the Linux kernel does not.
+constexpr int kSideReceive = 1;
+constexpr int kSideSend = 2;
+std::mutex shutDownMutex;
+std::map<int, int> shutDownSides;
+
+bool isShutDown(SocketHandle handle, int side) {
+    std::lock_guard<std::mutex> lock(shutDownMutex);
+    const auto found = shutDownSides.find(fd(handle));
+    return found != shutDownSides.end() && (found->second & side) != 0;
 }
 
 // A connect interrupted by a signal goes on in the background; wait for its outcome as a blocking
@@ -224,6 +211,11 @@ int sockShutdown(SocketHandle handle, int how) {
     if (::shutdown(fd(handle), posixHow) != 0) {
         return failWithErrno();
     }
+    const int sides = how == kShutdownReceive ? kSideReceive
+                      : how == kShutdownSend  ? kSideSend
+                                              : kSideReceive | kSideSend;
+    std::lock_guard<std::mutex> lock(shutDownMutex);
+    shutDownSides[fd(handle)] |= sides;
     return 0;
 }
 
@@ -234,6 +226,12 @@ int sockSend(SocketHandle handle, const char* data, int length) {
         if (sent >= 0) {
             return static_cast<int>(sent);
         }
+        if (errno == EPIPE) {
+            // Linux says EPIPE both after our own shutdown and once the peer has reset the
+            // connection; Winsock tells the two apart.
+            threadSocketError = isShutDown(handle, kSideSend) ? kSockShutdown : kSockConnReset;
+            return kSockFailed;
+        }
         if (errno != EINTR) {
             return failWithErrno();
         }
@@ -243,6 +241,11 @@ int sockSend(SocketHandle handle, const char* data, int length) {
 int sockRecv(SocketHandle handle, char* buffer, int length) {
     for (;;) {
         const ssize_t got = ::recv(fd(handle), buffer, static_cast<std::size_t>(length), 0);
+        if (got == 0 && length > 0 && isShutDown(handle, kSideReceive)) {
+            // Winsock fails a receive after our own shutdown instead of reporting a close.
+            threadSocketError = kSockShutdown;
+            return kSockFailed;
+        }
         if (got >= 0) {
             return static_cast<int>(got);
         }
@@ -253,6 +256,10 @@ int sockRecv(SocketHandle handle, char* buffer, int length) {
 }
 
 void sockClose(SocketHandle handle) {
+    {
+        std::lock_guard<std::mutex> lock(shutDownMutex);
+        shutDownSides.erase(fd(handle));
+    }
     ::close(fd(handle));
 }
 
@@ -276,11 +283,20 @@ std::uint32_t parseDotted(const std::string& text) {
 }
 
 int resolveFirstIPv4(const std::string& host, std::uint32_t& address) {
+    // Winsock resolves the empty name as this machine's own name.
+    std::string name = host;
+    if (name.empty()) {
+        char own[kHostNameSize] = {};
+        if (gethostname(own, sizeof own - 1) != 0) {
+            return winsockCode(errno);
+        }
+        name = own;
+    }
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    const int status = getaddrinfo(name.c_str(), nullptr, &hints, &found);
     if (status != 0) {
         return resolverCode(status, errno);
     }

@@ -1,8 +1,7 @@
 #include "platform/Socket.h"
 
 #include <winsock2.h>
-
-#include <cstring>
+#include <ws2tcpip.h>
 
 namespace platform {
 
@@ -12,32 +11,30 @@ namespace {
 
 constexpr WORD kWinsockVersion = 0x0002; // major 2 in the low byte, minor 0
 
-// The thread's last socket error, kept apart from WSAGetLastError: that is the thread's Win32
-// last error, which much else resets on its way (a thread-local variable's first use, the
-// unwinding of an exception), so a failed connect's code would not survive until its caller
-// reads it.
-thread_local int threadSocketError = 0;
-
-int failure() {
-    const int code = WSAGetLastError();
-    threadSocketError = code;
-    return kSockFailed;
-}
-
 SOCKET sock(SocketHandle handle) {
     return static_cast<SOCKET>(handle);
 }
 
+// The thread's last socket error is kept here rather than read from WSAGetLastError when asked:
+// Winsock keeps it in the thread's system error slot, which any later system call may overwrite,
+// and throwing a C++ exception makes such calls (the unwinder's locks and allocations). The code
+// of a failed connect or lookup must survive the exception and the clean-up that follow it.
+thread_local int threadSocketError = 0;
+
 int result(int status) {
-    return status == SOCKET_ERROR ? failure() : status;
+    if (status == SOCKET_ERROR) {
+        threadSocketError = WSAGetLastError();
+        return kSockFailed;
+    }
+    return status;
 }
 
 int endpointOf(int(WSAAPI* query)(SOCKET, sockaddr*, int*), SocketHandle handle,
                Endpoint& endpoint) {
     sockaddr_in address{};
     int length = sizeof address;
-    if (query(sock(handle), reinterpret_cast<sockaddr*>(&address), &length) == SOCKET_ERROR) {
-        return failure();
+    if (result(query(sock(handle), reinterpret_cast<sockaddr*>(&address), &length)) != 0) {
+        return kSockFailed;
     }
     endpoint.address = address.sin_addr.s_addr;
     endpoint.port = ntohs(address.sin_port);
@@ -61,13 +58,12 @@ int lastSocketError() {
 
 void setLastSocketError(int code) {
     threadSocketError = code;
-    WSASetLastError(code);
 }
 
 SocketHandle sockCreateTcp() {
     const SOCKET created = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (created == INVALID_SOCKET) {
-        failure();
+        threadSocketError = WSAGetLastError();
         return kInvalidSocket;
     }
     return static_cast<SocketHandle>(created);
@@ -128,21 +124,19 @@ std::uint32_t parseDotted(const std::string& text) {
 }
 
 int resolveFirstIPv4(const std::string& host, std::uint32_t& address) {
-    // The entry lives in a buffer of this thread that the next resolver call reuses; copy the
-    // address out at once.
-    const int saved = WSAGetLastError();
-    const hostent* entry = ::gethostbyname(host.c_str());
-    int code = 0;
-    if (entry == nullptr) {
-        code = WSAGetLastError();
-    } else if (entry->h_addrtype != AF_INET || entry->h_length != sizeof address ||
-               entry->h_addr_list[0] == nullptr) {
-        code = WSANO_DATA;
-    } else {
-        std::memcpy(&address, entry->h_addr_list[0], sizeof address);
+    // getaddrinfo rather than gethostbyname: it is safe from many threads by contract and hands
+    // back its own error code, so a lookup on a helper thread can report it to its caller.
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int code = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (code != 0) {
+        return code;
     }
-    WSASetLastError(saved);
-    return code;
+    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(found);
+    return 0;
 }
 
 } // namespace platform
