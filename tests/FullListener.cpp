@@ -1,43 +1,14 @@
 #include "FullListener.h"
 
+#include "NativeSocket.h"
+
 #include <chrono>
 #include <stdexcept>
 #include <thread>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 namespace qvtest {
 
 namespace {
-
-#ifdef _WIN32
-using Native = SOCKET;
-using AddressLength = int;
-void closeNative(Native s) {
-    closesocket(s);
-}
-void setNonBlocking(Native s) {
-    u_long on = 1;
-    ioctlsocket(s, FIONBIO, &on);
-}
-#else
-using Native = int;
-using AddressLength = socklen_t;
-void closeNative(Native s) {
-    ::close(s);
-}
-void setNonBlocking(Native s) {
-    fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK);
-}
-#endif
 
 // A queue of length 0 still holds a connection or two; more than that fills it for sure.
 constexpr int kFillers = 4;

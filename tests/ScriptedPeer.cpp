@@ -1,38 +1,14 @@
 #include "ScriptedPeer.h"
 
+#include "NativeSocket.h"
+
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/select.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 namespace qvtest {
 
 namespace {
-
-#ifdef _WIN32
-using Native = SOCKET;
-using AddressLength = int;
-const Native kNone = INVALID_SOCKET;
-void closeNative(Native s) {
-    closesocket(s);
-}
-#else
-using Native = int;
-using AddressLength = socklen_t;
-const Native kNone = -1;
-void closeNative(Native s) {
-    ::close(s);
-}
-#endif
 
 // How often a waiting peer looks whether it is being stopped.
 constexpr long kPollMicroseconds = 20000;

@@ -1,0 +1,41 @@
+// The system's own sockets, for test peers that must do what the product's socket layer never
+// does (listen, accept, fill a listener's queue).
+#pragma once
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace qvtest {
+
+#ifdef _WIN32
+using Native = SOCKET;
+using AddressLength = int;
+const Native kNone = INVALID_SOCKET;
+inline void closeNative(Native s) {
+    closesocket(s);
+}
+inline void setNonBlocking(Native s) {
+    u_long on = 1;
+    ioctlsocket(s, FIONBIO, &on);
+}
+#else
+using Native = int;
+using AddressLength = socklen_t;
+const Native kNone = -1;
+inline void closeNative(Native s) {
+    ::close(s);
+}
+inline void setNonBlocking(Native s) {
+    fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK);
+}
+#endif
+
+} // namespace qvtest
