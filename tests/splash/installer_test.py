@@ -120,13 +120,13 @@ class Skin:
         x, y = self.at[section]
         return (origin[0] + x + image.width // 2, origin[1] + y + image.height // 2)
 
-    def expected(self, region=True, pressed=None):
+    def expected(self, region=True, pressed=None, picture=True):
         """The window as it should look: background, picture at "SP", each button's normal image
         (the pressed one for pressed), and the root window wherever the shape leaves out."""
         background = self.images["qvonsplskn"]
         out = make_skin.Image(background.width, background.height)
         out.pixels = [list(row) for row in background.pixels]
-        layers = [("qvonsplash", "SP")]
+        layers = [("qvonsplash", "SP")] if picture else []
         for section, stem in [("OK", "qvonsplok"), ("VO", "qvonsplvo"), ("NO", "qvonsplno")]:
             layers.append((stem + ("2" if pressed == section else "1"), section))
         for name, section in layers:
@@ -303,7 +303,22 @@ def build(args):
     for name in os.listdir(skin):
         if name != "qvonsplash.rgn":
             shutil.copy(os.path.join(skin, name), bare_dir)
+    # A skin whose picture is not a bitmap at all and whose shape file claims more than 1000
+    # bytes: the dialog shows without them, rectangular.
+    damaged = damaged_dir(args)
+    shutil.rmtree(damaged, ignore_errors=True)
+    shutil.copytree(skin, damaged)
+    with open(os.path.join(damaged, "qvonsplash.bmp"), "wb") as f:
+        f.write(b"this is no bitmap\r\n" * 20)
+    with open(os.path.join(damaged, "qvonsplash.rgn"), "r+b") as f:
+        region = f.read()
+        f.seek(0)
+        f.write(struct.pack("<I", 1004) + region[4:] + b"\0" * 1004)
     print("built", example(args), "and", bare(args))
+
+
+def damaged_dir(args):
+    return os.path.join(args.work, "skin-damaged")
 
 
 def shown_skin(session, skin, what="shown centred"):
@@ -382,6 +397,18 @@ def program_directory(args, skin):
         check_equal("choice after a click on VO", s.choice(), "2")
 
 
+def damaged_skin(args, skin):
+    with Session(args, "damaged-skin") as s:
+        directory = damaged_dir(args)
+        s.start(bare(args), "/IMAGEDIR=" + windows_path(directory) + "\\", cwd=directory)
+        origin = skin.centred()
+        s.wait_for("shown without picture and shape", skin.expected(region=False, picture=False),
+                   origin)
+        s.xdotool("mousemove", *skin.button_centre(origin, "OK"))
+        s.xdotool("click", 1)
+        check_equal("choice after a click on OK", s.choice(), "1")
+
+
 def plain_dialog(name, directory, button, result):
     """Without usable images the dialog keeps its template's size, centred, with three plain
     boxes one under another in its top-left corner; each still gives its result."""
@@ -433,6 +460,7 @@ SCENARIOS = {
     "click-NO": click("NO", "3"),
     "drag": drag,
     "program-directory": program_directory,
+    "damaged-skin": damaged_skin,
     "missing-images": plain_dialog("missing-images", "C:\\no\\such\\skin\\", 1, "2"),
     "too-long-directory": plain_dialog("too-long-directory", "C:\\" + "d" * 300 + "\\", 0, "1"),
 }
