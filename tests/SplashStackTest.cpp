@@ -127,17 +127,6 @@ TEST_F(NsisStackTest, WithoutAStackNothingIsPushed) {
     EXPECT_TRUE(Heap::allocations.empty());
 }
 
-TEST_F(NsisStackTest, PoppedThenPushedTheInstallerSeesOneResultWhereTheArgumentWas) {
-    installerPush("C:\\skin\\", 1024);
-    char directory[splash::kPathCapacity];
-    ASSERT_EQ(PopResult::Popped, splash::popString(&top, 1024, directory, sizeof directory, kHeap));
-    EXPECT_EQ(nullptr, top);
-    splash::pushString(&top, 1024, "2", kHeap);
-    ASSERT_NE(nullptr, top);
-    EXPECT_STREQ("2", top->text);
-    EXPECT_EQ(nullptr, top->next);
-}
-
 // The program path the fake GetModuleFileNameA reports, and whether it is cut short.
 std::string g_modulePath;
 unsigned fakeModulePath(char* out, unsigned capacity) {

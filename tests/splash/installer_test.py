@@ -12,6 +12,7 @@ import argparse
 import configparser
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -155,14 +156,20 @@ class Session:
         self.installer = None
         self.display = None
         self.shots = 0
+        self.logs = []
+
+    def log(self, name):
+        self.logs.append(open(os.path.join(self.dir, name), "w"))
+        return self.logs[-1]
 
     def __enter__(self):
         fbdir = self.fbdir = os.path.join(self.dir, "framebuffer")
         os.makedirs(fbdir)
         for number in range(64, 200):
-            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            taken = (f"/tmp/.X{number}-lock", f"/tmp/.X11-unix/X{number}")
+            if any(os.path.exists(f) for f in taken):
                 continue
-            log = open(os.path.join(self.dir, "xvfb.log"), "w")
+            log = self.log(f"xvfb-{number}.log")
             self.xvfb = subprocess.Popen(
                 ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-fbdir",
                  fbdir, "-nolisten", "tcp", "-br", "-ac", "-nocursor"], stdout=log, stderr=log)
@@ -188,6 +195,8 @@ class Session:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.stop_xvfb()
         shutil.rmtree(self.fbdir, ignore_errors=True)
+        for log in self.logs:
+            log.close()
         return False
 
     def stop_xvfb(self):
@@ -208,8 +217,9 @@ class Session:
 
     def start(self, exe, *options, cwd=None):
         self.choice_file = os.path.join(self.dir, "choice.txt")
-        command = [self.args.wine, exe, "/S", *options, "/CHOICEFILE=" + windows_path(self.choice_file)]
-        log = open(os.path.join(self.dir, "installer.log"), "w")
+        command = [self.args.wine, exe, "/S", *options,
+                   "/CHOICEFILE=" + windows_path(self.choice_file)]
+        log = self.log("installer.log")
         self.installer = subprocess.Popen(command, env=self.env(), cwd=cwd or self.dir, stdout=log,
                                           stderr=log)
 
@@ -233,7 +243,8 @@ class Session:
         print(f"screenshot {path}")
 
     def xdotool(self, *words):
-        subprocess.run(["xdotool", *[str(w) for w in words]], env=self.env(), timeout=15, check=True)
+        subprocess.run(["xdotool", *[str(w) for w in words]], env=self.env(), timeout=15,
+                       check=True)
 
     def wait_for(self, what, expected, origin, ring=True, timeout=DIALOG_TIMEOUT):
         last = []
@@ -288,7 +299,8 @@ def build(args):
                     windows_path(os.path.join(skin, "qvonsplash.rgn"))], env=env, timeout=120,
                    check=True)
     subprocess.run(["wineserver", "-k"], env=env, timeout=30)
-    subprocess.run(["makensis", "-V2", f"-DQV_PLUGIN_DIR={args.plugin_dir}", f"-DQV_SKIN_DIR={skin}",
+    subprocess.run(["makensis", "-V2", f"-DQV_PLUGIN_DIR={args.plugin_dir}",
+                    f"-DQV_SKIN_DIR={skin}",
                     f"-DQV_OUTFILE={example(args)}",
                     os.path.join(args.examples, "qvonsplash-example.nsi")], timeout=120, check=True)
     bare_dir = os.path.dirname(bare(args))
@@ -418,27 +430,34 @@ def plain_dialog(name, directory, button, result):
 
             def window():
                 screen = s.screen()
-                cols = [x for x in range(0, screen.width, 2) if screen.pixel(x, screen.height // 2) != BLACK]
-                rows = [y for y in range(0, screen.height, 2) if screen.pixel(screen.width // 2, y) != BLACK]
+                middle = (screen.width // 2, screen.height // 2)
+                cols = [x for x in range(0, screen.width, 2) if screen.pixel(x, middle[1]) != BLACK]
+                rows = [y for y in range(0, screen.height, 2)
+                        if screen.pixel(middle[0], y) != BLACK]
                 if not cols or not rows:
                     return None
                 left, right = cols[0], cols[-1]
                 top, bottom = rows[0], rows[-1]
-                while left > 0 and screen.pixel(left - 1, screen.height // 2) != BLACK:
+                while left > 0 and screen.pixel(left - 1, middle[1]) != BLACK:
                     left -= 1
-                while top > 0 and screen.pixel(screen.width // 2, top - 1) != BLACK:
+                while top > 0 and screen.pixel(middle[0], top - 1) != BLACK:
                     top -= 1
-                while screen.pixel(right + 1, screen.height // 2) != BLACK:
+                while right + 1 < screen.width and screen.pixel(right + 1, middle[1]) != BLACK:
                     right += 1
-                while screen.pixel(screen.width // 2, bottom + 1) != BLACK:
+                while bottom + 1 < screen.height and screen.pixel(middle[0], bottom + 1) != BLACK:
                     bottom += 1
+                # The three boxes are drawn once the run of their colour down the left side is
+                # three equal heights that end above the window's bottom.
                 box = screen.pixel(left + 2, top + 2)
                 run = 0
-                while screen.pixel(left + 2, top + run) == box:
+                while top + run <= bottom and screen.pixel(left + 2, top + run) == box:
                     run += 1
+                if run == 0 or run % 3 or top + run > bottom:
+                    return None
                 return screen, left, top, right + 1 - left, bottom + 1 - top, run
 
-            screen, left, top, width, height, run = wait_until("the plain dialog", window, DIALOG_TIMEOUT)
+            screen, left, top, width, height, run = wait_until("the plain dialog", window,
+                                                               DIALOG_TIMEOUT)
             s.shot("plain-dialog")
             print(f"plain dialog at {left},{top}, {width} x {height}; buttons {run // 3} high")
             if width < 300 or height < 100:
@@ -476,6 +495,9 @@ def main():
     for tool in ["Xvfb", "xdotool", "makensis", "wineserver"]:
         if shutil.which(tool) is None:
             sys.exit(f"{tool} not found (scripts/setup installs it)")
+    # CTest ends a test that runs too long with SIGTERM; leaving through SystemExit still stops
+    # Xvfb and the installer.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAILED: terminated"))
     sys.path.insert(0, args.examples)
     import make_skin as module
     make_skin = module
