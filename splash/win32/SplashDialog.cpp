@@ -1,0 +1,234 @@
+#include "splash/win32/SplashDialog.h"
+
+#include "splash/ImageDirectory.h"
+#include "splash/RegionFile.h"
+#include "splash/SplashLayout.h"
+
+#include <windowsx.h>
+
+namespace splash {
+
+namespace {
+
+// Valid while one dialog runs; the plug-in is not made for two calls at once.
+struct DialogState {
+    HBITMAP images[kImageCount];
+    Size imageSizes[kImageCount];
+    Size window;
+    Point picture;
+    const char* directory;
+};
+DialogState g_state;
+
+Size bitmapSize(HBITMAP bitmap) {
+    BITMAP info;
+    if (bitmap == nullptr || GetObjectA(bitmap, sizeof info, &info) == 0) {
+        return {0, 0};
+    }
+    return {info.bmWidth, info.bmHeight};
+}
+
+HBITMAP loadImage(const char* fileName) {
+    char path[kPathCapacity];
+    if (g_state.directory == nullptr || !joinPath(path, g_state.directory, fileName)) {
+        return nullptr;
+    }
+    return static_cast<HBITMAP>(
+        LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+}
+
+void loadImageAt(ImageIndex index) {
+    g_state.images[index] = loadImage(kImageFileNames[index]);
+    g_state.imageSizes[index] = bitmapSize(g_state.images[index]);
+}
+
+int readSetting(void* context, const char* section, const char* key, int fallback) {
+    const char* settingsPath = static_cast<const char*>(context);
+    if (settingsPath == nullptr) {
+        return fallback;
+    }
+    return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, settingsPath));
+}
+
+Size screenSize() {
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+Size windowSize(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+bool readFromFile(void* context, void* buffer, unsigned size) {
+    DWORD got = 0;
+    return ReadFile(static_cast<HANDLE>(context), buffer, size, &got, nullptr) && got == size;
+}
+
+// The shape file is looked up in the current directory (where the installer extracted it), by
+// its bare name.
+void applyRegion(HWND dialog) {
+    const HANDLE file = CreateFileA(kRegionFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    RegionData data;
+    const bool valid = readRegionFile(readFromFile, file, data);
+    CloseHandle(file);
+    if (!valid) {
+        return;
+    }
+    const HRGN region = ExtCreateRegion(nullptr, data.size, reinterpret_cast<RGNDATA*>(data.bytes));
+    if (region != nullptr && !SetWindowRgn(dialog, region, FALSE)) {
+        DeleteObject(region);
+    }
+}
+
+void initialise(HWND dialog, const char* directory) {
+    g_state.directory = directory;
+    loadImageAt(kBackground);
+    g_state.window = sizeOrFallback(g_state.imageSizes[kBackground], windowSize(dialog));
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, g_state.window.width, g_state.window.height,
+                 SWP_HIDEWINDOW);
+
+    applyRegion(dialog);
+
+    for (int index = kPicture; index < kImageCount; ++index) {
+        loadImageAt(static_cast<ImageIndex>(index));
+    }
+
+    char settingsPath[kPathCapacity];
+    void* settings = nullptr;
+    if (directory != nullptr && joinPath(settingsPath, directory, kSettingsFileName)) {
+        settings = settingsPath;
+    }
+    g_state.picture = picturePosition(readSetting, settings);
+
+    for (const ButtonSpec& button : kButtons) {
+        const HWND control = GetDlgItem(dialog, button.controlId);
+        const Size size = sizeOrFallback(g_state.imageSizes[button.normal], windowSize(control));
+        const Rect r = buttonRect(button, size, readSetting, settings);
+        SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER);
+    }
+
+    const Point origin = centredOrigin(g_state.window, screenSize());
+    SetWindowPos(dialog, HWND_TOPMOST, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+void blit(HDC target, int x, int y, HDC source, ImageIndex index) {
+    if (g_state.images[index] == nullptr) {
+        return;
+    }
+    const HGDIOBJ previous = SelectObject(source, g_state.images[index]);
+    BitBlt(target, x, y, g_state.imageSizes[index].width, g_state.imageSizes[index].height, source,
+           0, 0, SRCCOPY);
+    SelectObject(source, previous);
+}
+
+// Drawn off screen first so that the picture never flickers over a bare background.
+void eraseBackground(HWND dialog) {
+    const HDC windowDc = GetDC(dialog);
+    const HDC canvasDc = CreateCompatibleDC(windowDc);
+    const HDC imageDc = CreateCompatibleDC(windowDc);
+    const HBITMAP canvas =
+        CreateCompatibleBitmap(windowDc, g_state.window.width, g_state.window.height);
+    const HGDIOBJ previousCanvas = SelectObject(canvasDc, canvas);
+
+    if (g_state.images[kBackground] == nullptr) {
+        const RECT all = {0, 0, g_state.window.width, g_state.window.height};
+        FillRect(canvasDc, &all, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    blit(canvasDc, 0, 0, imageDc, kBackground);
+    blit(canvasDc, g_state.picture.x, g_state.picture.y, imageDc, kPicture);
+    BitBlt(windowDc, 0, 0, g_state.window.width, g_state.window.height, canvasDc, 0, 0, SRCCOPY);
+
+    SelectObject(canvasDc, previousCanvas);
+    DeleteObject(canvas);
+    DeleteDC(imageDc);
+    DeleteDC(canvasDc);
+    ReleaseDC(dialog, windowDc);
+}
+
+// Without its image a button is drawn as a plain box with its name, so that it can still be found
+// and pressed.
+void drawPlainButton(const DRAWITEMSTRUCT& item, bool pressed) {
+    RECT r = item.rcItem;
+    FillRect(item.hDC, &r, GetSysColorBrush(pressed ? COLOR_BTNSHADOW : COLOR_WINDOW));
+    const ButtonSpec* button = findButton(static_cast<int>(item.CtlID));
+    if (button != nullptr) {
+        DrawTextA(item.hDC, button->name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+}
+
+void drawButton(const DRAWITEMSTRUCT& item) {
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    const ImageIndex index = imageForButton(static_cast<int>(item.CtlID), pressed);
+    if (index == kImageCount || g_state.images[index] == nullptr) {
+        drawPlainButton(item, pressed);
+        return;
+    }
+    const HDC imageDc = CreateCompatibleDC(item.hDC);
+    const HGDIOBJ previous = SelectObject(imageDc, g_state.images[index]);
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
+           item.rcItem.bottom - item.rcItem.top, imageDc, 0, 0, SRCCOPY);
+    SelectObject(imageDc, previous);
+    DeleteDC(imageDc);
+}
+
+void releaseImages() {
+    for (HBITMAP& image : g_state.images) {
+        if (image != nullptr) {
+            DeleteObject(image);
+            image = nullptr;
+        }
+    }
+}
+
+INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        initialise(dialog, reinterpret_cast<const char*>(lParam));
+        return TRUE;
+    case WM_ERASEBKGND:
+        eraseBackground(dialog);
+        return TRUE;
+    case WM_DRAWITEM:
+        drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        EndDialog(dialog, resultForCommand(LOWORD(wParam)));
+        return TRUE;
+    case WM_LBUTTONDOWN: {
+        // The click arrives in client coordinates; the caption drag that follows wants the same
+        // point on the screen.
+        POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(dialog, &at);
+        PostMessageA(dialog, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(at.x, at.y));
+        return TRUE;
+    }
+    case WM_MOVING: {
+        auto* proposed = reinterpret_cast<RECT*>(lParam);
+        const Rect r =
+            clampToScreen({proposed->left, proposed->top, proposed->right, proposed->bottom},
+                          g_state.window, screenSize());
+        *proposed = {r.left, r.top, r.right, r.bottom};
+        return TRUE;
+    }
+    case WM_DESTROY:
+        releaseImages();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+INT_PTR runSplashDialog(HINSTANCE module, const char* directory) {
+    return DialogBoxParamA(module, MAKEINTRESOURCEA(QV_SPLASH_DIALOG), nullptr, dialogProc,
+                           reinterpret_cast<LPARAM>(directory));
+}
+
+} // namespace splash

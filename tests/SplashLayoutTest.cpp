@@ -1,0 +1,174 @@
+#include "splash/SplashLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+
+using splash::Point;
+using splash::Rect;
+using splash::Size;
+
+// Found by argument-dependent lookup, so they live in the namespace of the type.
+namespace splash {
+bool operator==(const Rect& a, const Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+std::ostream& operator<<(std::ostream& out, const Rect& r) {
+    return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+
+} // namespace splash
+
+namespace {
+
+// A settings file as a table of section and key to value; missing entries give the fallback,
+// as GetPrivateProfileIntA does.
+using Settings = std::map<std::pair<std::string, std::string>, int>;
+
+int readFrom(void* context, const char* section, const char* key, int fallback) {
+    const auto& settings = *static_cast<const Settings*>(context);
+    const auto found = settings.find({section, key});
+    return found == settings.end() ? fallback : found->second;
+}
+
+TEST(SplashLayoutTest, PositionsComeFromTheSettingsFileWithTheirDefaults) {
+    // Normal images of different heights, so a default taken from the wrong image shows.
+    const Size ok = {120, 28}, viewOnly = {100, 30}, cancel = {90, 25};
+    struct Row {
+        const char* what;
+        Settings settings;
+        Point picture;
+        Rect okAt, viewOnlyAt, cancelAt;
+    };
+    const Row rows[] = {
+        {"no settings file", {}, {0, 0}, {0, 0, 120, 28}, {0, 30, 100, 60}, {0, 50, 90, 75}},
+        {"only the section OK",
+         {{{"OK", "X"}, 265}, {{"OK", "Y"}, 122}},
+         {0, 0},
+         {265, 122, 385, 150},
+         {0, 30, 100, 60},
+         {0, 50, 90, 75}},
+        {"every key",
+         {{{"SP", "X"}, 24},
+          {{"SP", "Y"}, 20},
+          {{"OK", "X"}, 1},
+          {{"OK", "Y"}, 2},
+          {{"VO", "X"}, 3},
+          {{"VO", "Y"}, 4},
+          {{"NO", "X"}, 5},
+          {{"NO", "Y"}, 6}},
+         {24, 20},
+         {1, 2, 121, 30},
+         {3, 4, 103, 34},
+         {5, 6, 95, 31}},
+        {"only X keys keep the Y defaults",
+         {{{"SP", "X"}, 7}, {{"VO", "X"}, 40}, {{"NO", "X"}, 50}},
+         {7, 0},
+         {0, 0, 120, 28},
+         {40, 30, 140, 60},
+         {50, 50, 140, 75}},
+        {"negative positions are kept",
+         {{{"SP", "Y"}, -5}, {{"NO", "X"}, -10}},
+         {0, -5},
+         {0, 0, 120, 28},
+         {0, 30, 100, 60},
+         {-10, 50, 80, 75}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto* context = const_cast<Settings*>(&row.settings);
+        const Point picture = splash::picturePosition(readFrom, context);
+        EXPECT_EQ(row.picture.x, picture.x);
+        EXPECT_EQ(row.picture.y, picture.y);
+        EXPECT_EQ(row.okAt, splash::buttonRect(splash::kButtons[0], ok, readFrom, context));
+        EXPECT_EQ(row.viewOnlyAt,
+                  splash::buttonRect(splash::kButtons[1], viewOnly, readFrom, context));
+        EXPECT_EQ(row.cancelAt, splash::buttonRect(splash::kButtons[2], cancel, readFrom, context));
+    }
+}
+
+TEST(SplashLayoutTest, AMissingImageTakesTheTemplatesSize) {
+    const Size fallback = {172, 23};
+    struct Row {
+        Size image;
+        Size expected;
+    } rows[] = {{{120, 28}, {120, 28}}, {{0, 0}, {172, 23}}, {{1, 1}, {1, 1}}};
+    for (const Row& row : rows) {
+        const Size got = splash::sizeOrFallback(row.image, fallback);
+        EXPECT_EQ(row.expected.width, got.width);
+        EXPECT_EQ(row.expected.height, got.height);
+    }
+}
+
+TEST(SplashLayoutTest, TheWindowIsCentredWithDivisionTowardZero) {
+    struct Row {
+        Size window, screen;
+        Point origin;
+    } rows[] = {
+        {{401, 231}, {1000, 700}, {299, 234}},
+        {{400, 230}, {1024, 768}, {312, 269}},
+        {{1001, 801}, {800, 600}, {-100, -100}}, // -201 / 2 and -201 / 2 round toward zero
+        {{800, 600}, {800, 600}, {0, 0}},
+    };
+    for (const Row& row : rows) {
+        const Point got = splash::centredOrigin(row.window, row.screen);
+        EXPECT_EQ(row.origin.x, got.x) << row.window.width << " on " << row.screen.width;
+        EXPECT_EQ(row.origin.y, got.y) << row.window.height << " on " << row.screen.height;
+    }
+}
+
+TEST(SplashLayoutTest, ADraggedWindowStaysOnTheScreen) {
+    const Size window = {400, 200};
+    const Size screen = {1024, 768};
+    struct Row {
+        const char* what;
+        Rect proposed;
+        Rect expected;
+    } rows[] = {
+        {"inside", {100, 100, 500, 300}, {100, 100, 500, 300}},
+        {"past the left edge", {-50, 100, 350, 300}, {0, 100, 400, 300}},
+        {"past the top edge", {100, -1, 500, 199}, {100, 0, 500, 200}},
+        {"past the right edge", {700, 100, 1100, 300}, {624, 100, 1024, 300}},
+        {"past the bottom edge", {100, 600, 500, 800}, {100, 568, 500, 768}},
+        {"past the top-left corner", {-30, -40, 370, 160}, {0, 0, 400, 200}},
+        {"past the bottom-right corner", {900, 700, 1300, 900}, {624, 568, 1024, 768}},
+        {"exactly at the far edges", {624, 568, 1024, 768}, {624, 568, 1024, 768}},
+        {"a proposed rectangle of another size takes the window's",
+         {-10, 10, 100, 20},
+         {0, 10, 400, 210}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(row.expected, splash::clampToScreen(row.proposed, window, screen));
+    }
+}
+
+TEST(SplashLayoutTest, AWindowLargerThanTheScreenKeepsItsFarEdgesOnIt) {
+    EXPECT_EQ((Rect{-200, -50, 1000, 750}),
+              splash::clampToScreen({0, 0, 1200, 800}, {1200, 800}, {1000, 750}));
+}
+
+TEST(SplashLayoutTest, EachButtonShowsItsOwnImagesAndGivesItsResult) {
+    struct Row {
+        int controlId;
+        splash::ImageIndex normal, pressed;
+        int result;
+    } rows[] = {
+        {1, splash::kOkNormal, splash::kOkPressed, 1},
+        {1001, splash::kViewOnlyNormal, splash::kViewOnlyPressed, 2},
+        {2, splash::kCancelNormal, splash::kCancelPressed, 3},
+        {0, splash::kImageCount, splash::kImageCount, 3},
+        {1002, splash::kImageCount, splash::kImageCount, 3},
+        {-1, splash::kImageCount, splash::kImageCount, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.controlId);
+        EXPECT_EQ(row.normal, splash::imageForButton(row.controlId, false));
+        EXPECT_EQ(row.pressed, splash::imageForButton(row.controlId, true));
+        EXPECT_EQ(row.result, splash::resultForCommand(row.controlId));
+    }
+}
+
+} // namespace
