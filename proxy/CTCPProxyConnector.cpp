@@ -148,66 +148,60 @@ bool CTCPProxyConnector::runManual() {
     return false;
 }
 
-bool CTCPProxyConnector::runLastGood(const TargetList& targets) {
-    const std::string methodText = readValue(records::kProxyMethod, "", records::kLastGood);
+CTCPProxyConnector::RecordOutcome CTCPProxyConnector::tryRecord(const TargetList& targets,
+                                                                const std::string& record) {
+    const std::string methodText = readValue(records::kProxyMethod, "", record);
     if (methodText.empty()) {
-        lprintf("PROXY: No LastGood setting\n");
-        return false;
+        return RecordOutcome::Absent;
     }
-    const std::string address = readValue(records::kAddress, "", records::kLastGood);
-    const std::int32_t port = records::readInteger(
-        readValue(records::kPort, records::kNumberDefault, records::kLastGood));
+    const std::string address = readValue(records::kAddress, "", record);
+    const std::int32_t port =
+        records::readInteger(readValue(records::kPort, records::kNumberDefault, record));
     if (records::isStale(targets, address, port)) {
-        lprintf("PROXY: LastGood setting is stale\n");
-        store->setValue("", "", records::kLastGood);
-        return false;
+        lprintf("PROXY: %s setting is stale\n", record.c_str());
+        store->setValue("", "", record);
+        return RecordOutcome::Stale;
     }
     const std::int32_t method = records::readInteger(methodText);
     if (method < 0) {
-        return false;
+        return RecordOutcome::NoMethod;
     }
-    const std::int32_t proxyPort = records::readInteger(
-        readValue(records::kProxyPort, records::kNumberDefault, records::kLastGood));
-    const std::string proxyHost = readValue(records::kProxyHost, "", records::kLastGood);
+    const std::int32_t proxyPort =
+        records::readInteger(readValue(records::kProxyPort, records::kNumberDefault, record));
+    const std::string proxyHost = readValue(records::kProxyHost, "", record);
     if (tryOnce(address, port, method, proxyHost, proxyPort)) {
-        return true;
+        return RecordOutcome::Connected;
     }
-    lprintf("PROXY: LastGood %s:%d[%d]%s:%d failed [%d]\n", address.c_str(),
+    lprintf("PROXY: %s %s:%d[%d]%s:%d failed [%d]\n", record.c_str(), address.c_str(),
             static_cast<std::uint16_t>(port), method, proxyHost.c_str(),
             static_cast<std::uint16_t>(proxyPort), getLastError());
-    return false;
+    return RecordOutcome::Failed;
+}
+
+bool CTCPProxyConnector::runLastGood(const TargetList& targets) {
+    const RecordOutcome outcome = tryRecord(targets, records::kLastGood);
+    if (outcome == RecordOutcome::Absent) {
+        lprintf("PROXY: No LastGood setting\n");
+    }
+    return outcome == RecordOutcome::Connected;
 }
 
 bool CTCPProxyConnector::runDetected(const TargetList& targets) {
     saveLastGood = true;
     for (int index = 0; index < records::kMaxDetected; ++index) {
         const std::string record = records::detectedName(index);
-        const std::string methodText = readValue(records::kProxyMethod, "", record);
-        if (methodText.empty()) {
+        switch (tryRecord(targets, record)) {
+        case RecordOutcome::Absent:
             lprintf("PROXY: No %s settings\n", record.c_str());
             return false;
-        }
-        const std::string address = readValue(records::kAddress, "", record);
-        const std::int32_t port =
-            records::readInteger(readValue(records::kPort, records::kNumberDefault, record));
-        if (records::isStale(targets, address, port)) {
-            lprintf("PROXY: %s setting is stale\n", record.c_str());
-            store->setValue("", "", record);
-            continue;
-        }
-        const std::int32_t method = records::readInteger(methodText);
-        if (method < 0) {
+        case RecordOutcome::NoMethod:
             return false;
-        }
-        const std::int32_t proxyPort =
-            records::readInteger(readValue(records::kProxyPort, records::kNumberDefault, record));
-        const std::string proxyHost = readValue(records::kProxyHost, "", record);
-        if (tryOnce(address, port, method, proxyHost, proxyPort)) {
+        case RecordOutcome::Connected:
             return true;
+        case RecordOutcome::Stale:
+        case RecordOutcome::Failed:
+            break;
         }
-        lprintf("PROXY: %s %s:%d[%d]%s:%d failed [%d]\n", record.c_str(), address.c_str(),
-                static_cast<std::uint16_t>(port), method, proxyHost.c_str(),
-                static_cast<std::uint16_t>(proxyPort), getLastError());
     }
     return false;
 }

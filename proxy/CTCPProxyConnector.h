@@ -49,6 +49,10 @@ private:
     bool runManual();
     bool runLastGood(const TargetList& targets);
     bool runDetected(const TargetList& targets);
+
+    // What became of one stored LastGood or Detected record: the two walk them alike.
+    enum class RecordOutcome { Absent, Stale, NoMethod, Failed, Connected };
+    RecordOutcome tryRecord(const TargetList& targets, const std::string& record);
     bool tryOnce(const std::string& targetHost, std::int32_t targetPort, ProxyMethodCode code,
                  const std::string& proxyHost, std::int32_t proxyPort);
     void setLastError(std::int32_t error);
