@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "net/ASocket.h"
 #include "net/CCancelToken.h"
 #include "net/CTCPSocket.h"
@@ -17,6 +19,8 @@
 #include <vector>
 
 namespace {
+
+using qvtest::thrownMessage;
 
 const std::string kLookupFailed =
     "ASocket::lookupHostname -- failed to lookup host name in DNS -- ";
@@ -51,15 +55,6 @@ std::vector<std::string> takeAskedNames() {
     std::vector<std::string> names;
     names.swap(askedNames);
     return names;
-}
-
-std::string thrownMessage(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(nothing thrown)";
 }
 
 TEST(ErrorText, KnownCodesHaveTheirTextOthersTheirNumber) {

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "net/CCancelToken.h"
 #include "net/CTCPSocket.h"
 #include "platform/Socket.h"
@@ -18,18 +20,11 @@
 
 namespace {
 
+using qvtest::thrownMessage;
+
 using qvtest::ScriptedPeer;
 
 const std::string kLoopback = "127.0.0.1";
-
-std::string thrownMessage(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(nothing thrown)";
-}
 
 // Everything a Closed object shows: no handle, no connection, no endpoints.
 void expectClosed(CTCPSocket& socket) {

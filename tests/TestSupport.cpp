@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace qvtest {
 
@@ -31,6 +32,15 @@ std::string readText(const std::string& path) {
 
 bool fileExists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+std::string thrownMessage(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "(nothing thrown)";
 }
 
 std::string testKeyPath(const std::string& base) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace qvtest {
@@ -14,6 +15,9 @@ std::string freshDirectory(const std::string& base);
 std::string readText(const std::string& path);
 
 bool fileExists(const std::string& path);
+
+// The message of the std::runtime_error that `call` throws, or "(nothing thrown)".
+std::string thrownMessage(const std::function<void()>& call);
 
 // The registry key below the current user under which a test keeps its keys.
 std::string testKeyPath(const std::string& base);
