@@ -5,8 +5,9 @@
 #include "FakeProxySettings.h"
 #include "FullListener.h"
 #include "MemoryStore.h"
+#include "NativeSocket.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "proxy/CTCPProxyConnector.h"
 #include "proxy/ParallelProbe.h"
@@ -32,20 +33,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kBacklog = 128;
+
 // Half the attempts go direct to ports where nothing listens and fail at once; the other half go
 // through this HTTP proxy, which answers each CONNECT after the delay set for its target port.
 class DelayedProxy {
 public:
     explicit DelayedProxy(std::map<int, int> delayByPort) : delays(std::move(delayByPort)) {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener, 128);
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
+        listener = qvtest::listenOnLoopback(kBacklog, port, "DelayedProxy");
         acceptor = std::thread([this] { acceptAll(); });
     }
     ~DelayedProxy() {
@@ -53,7 +48,7 @@ public:
         close(listener);
         acceptor.join();
     }
-    std::uint16_t port;
+    std::uint16_t port = 0;
 
 private:
     void acceptAll() {
@@ -102,12 +97,13 @@ long statusField(const char* field) {
 // Samples the process's thread count while a probe runs.
 class ThreadSampler {
 public:
-    ThreadSampler() : sampler([this] {
-        while (!stop) {
-            peak = std::max(peak.load(), statusField("Threads:"));
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }) {}
+    ThreadSampler()
+        : sampler([this] {
+              while (!stop) {
+                  peak = std::max(peak.load(), statusField("Threads:"));
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          }) {}
     ~ThreadSampler() {
         stop = true;
         sampler.join();
@@ -119,19 +115,6 @@ private:
     std::atomic<long> peak{0};
     std::thread sampler;
 };
-
-// A loopback port where nothing listens: one the system just handed out, closed again.
-std::uint16_t closedPort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    close(s);
-    return ntohs(address.sin_port);
-}
 
 long elapsedMs(Clock::time_point since) {
     return static_cast<long>(
@@ -151,7 +134,7 @@ int main(int argc, char** argv) {
     std::map<int, int> delays;
     TargetList targets;
     for (int i = 0; i < kTargets; ++i) {
-        const int port = closedPort();
+        const int port = qvtest::closedLoopbackPort();
         delays[port] = slowest * (i + 1) / kTargets;
         targets.push_back({"127.0.0.1", static_cast<std::uint16_t>(port)});
     }
@@ -186,8 +169,7 @@ int main(int argc, char** argv) {
     probeDetected(&connector, hanging, &store, none);
     const long hangWall = elapsedMs(start);
     std::printf("probe of %d hanging attempts: %ld ms, overshoot past the %lld ms wait %ld ms\n",
-                probe::kMaxAttempts, hangWall,
-                static_cast<long long>(probe::kWaitForAll.count()),
+                probe::kMaxAttempts, hangWall, static_cast<long long>(probe::kWaitForAll.count()),
                 hangWall - static_cast<long>(probe::kWaitForAll.count()));
     std::printf("  threads after %ld, peak resident memory %ld kB\n", statusField("Threads:"),
                 statusField("VmHWM:"));

@@ -1,6 +1,6 @@
 // The detection program on Windows: a GUI-subsystem program that never opens a window, so an
 // installer can run it without a console flashing up.
-#include "driver/runDetection.h"
+#include "driver/RunDetection.h"
 
 #include <windows.h>
 

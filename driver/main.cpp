@@ -1,5 +1,5 @@
 // The detection program on POSIX: the arguments make the command line, as Windows hands it over.
-#include "driver/runDetection.h"
+#include "driver/RunDetection.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "proxy/CHttpConnectMethod.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "net/CTCPSocket.h"
 #include "platform/Socket.h"
 #include "proxy/HttpConnectWire.h"

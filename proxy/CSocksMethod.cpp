@@ -1,6 +1,6 @@
 #include "proxy/CSocksMethod.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "net/CTCPSocket.h"
 #include "platform/Socket.h"

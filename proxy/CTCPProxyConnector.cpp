@@ -1,6 +1,6 @@
 #include "proxy/CTCPProxyConnector.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "net/CTCPSocket.h"
 #include "proxy/CDirectMethod.h"
 #include "proxy/CHttpConnectMethod.h"

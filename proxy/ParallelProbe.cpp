@@ -1,6 +1,6 @@
 #include "proxy/ParallelProbe.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "net/CCancelToken.h"
 #include "platform/ProxySettings.h"
 #include "proxy/CTCPProxyConnector.h"

@@ -1,6 +1,6 @@
 #include "proxy/ProxySettingsDetection.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "platform/ProxySettings.h"
 #include "proxy/StoredRecords.h"
 

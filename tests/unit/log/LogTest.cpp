@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
 

@@ -9,6 +9,9 @@ namespace qvtest {
 class LogCapture {
 public:
     LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
 
     // Every line written since the capture began, each without its prefix.
     std::vector<std::string> lines() const;

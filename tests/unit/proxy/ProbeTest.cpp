@@ -5,6 +5,7 @@
 #include "LogCapture.h"
 #include "MemoryStore.h"
 #include "ScriptedPeer.h"
+#include "TestSupport.h"
 
 #include "net/ASocket.h"
 #include "platform/ProxySettings.h"
@@ -15,12 +16,9 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include <filesystem>
-#endif
 
 namespace {
 
@@ -28,7 +26,9 @@ using qvtest::FakeSettings;
 using qvtest::MemoryStore;
 using qvtest::ScriptedPeer;
 
-std::string at(std::uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
+std::string at(std::uint16_t port) {
+    return "127.0.0.1:" + std::to_string(port);
+}
 
 int attemptLines(const qvtest::LogCapture& log, const std::string& start) {
     return static_cast<int>(log.linesStartingWith(start).size());
@@ -121,8 +121,8 @@ TEST_F(ProbeTest, AShorterListOverwritesOnlyTheRecordsItNeeds) {
     ScriptedPeer second;
     second.start();
     FakeSettings none("");
-    EXPECT_TRUE(probeDetected(&connector, {{"127.0.0.1", first.port()}, {"127.0.0.1", second.port()}},
-                              &store, none));
+    EXPECT_TRUE(probeDetected(
+        &connector, {{"127.0.0.1", first.port()}, {"127.0.0.1", second.port()}}, &store, none));
     EXPECT_EQ(std::to_string(first.port()), record(0, "Port"));
     EXPECT_EQ("", record(0, "ProxyHost"));
     EXPECT_EQ(std::to_string(second.port()), record(1, "Port"));
@@ -131,17 +131,6 @@ TEST_F(ProbeTest, AShorterListOverwritesOnlyTheRecordsItNeeds) {
     }
 }
 
-#ifndef _WIN32
-std::size_t openDescriptors() {
-    std::size_t count = 0;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/fd");
-         it != std::filesystem::directory_iterator(); ++it) {
-        ++count;
-    }
-    return count;
-}
-#endif
-
 TEST_F(ProbeTest, HangingAttemptsEndAtTheWaitWithEveryThreadJoined) {
     // A proxy that accepts and never answers, and a listener whose queue is full, so that a
     // connect to it waits for an accept that never comes.
@@ -149,9 +138,7 @@ TEST_F(ProbeTest, HangingAttemptsEndAtTheWaitWithEveryThreadJoined) {
     silent.receiveUntil("\r\n\r\n");
     silent.start();
     qvtest::FullListener full;
-#ifndef _WIN32
-    const std::size_t before = openDescriptors();
-#endif
+    const std::optional<std::size_t> before = qvtest::openHandleCount();
     FakeSettings settings("http=" + at(silent.port()));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(probeDetected(&connector, {{"127.0.0.1", full.port()}}, &store, settings));
@@ -159,9 +146,7 @@ TEST_F(ProbeTest, HangingAttemptsEndAtTheWaitWithEveryThreadJoined) {
 
     EXPECT_GE(waited, probe::kWaitForAll);
     EXPECT_TRUE(silent.waitFinished()) << "the silent proxy's connection was closed";
-#ifndef _WIN32
-    EXPECT_EQ(before, openDescriptors()) << "no handle of the attempts is left open";
-#endif
+    EXPECT_EQ(before, qvtest::openHandleCount()) << "no handle of the attempts is left open";
     EXPECT_EQ(std::vector<std::string>{"store set Detected/="}, store.calls);
     EXPECT_EQ(1, attemptLines(log, "PROXY: [100] [" + at(full.port()) + "]via[" +
                                        at(silent.port()) + "] [ERROR:"));

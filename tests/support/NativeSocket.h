@@ -13,6 +13,8 @@
 #include <unistd.h>
 #endif
 
+#include <cstdint>
+
 namespace qvtest {
 
 #ifdef _WIN32
@@ -37,5 +39,20 @@ inline void setNonBlocking(Native s) {
     fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK);
 }
 #endif
+
+// Starts the system's socket library for this peer and stops it again (Winsock counts starts).
+class SocketLibrary {
+public:
+    SocketLibrary();
+    ~SocketLibrary();
+    SocketLibrary(const SocketLibrary&) = delete;
+    SocketLibrary& operator=(const SocketLibrary&) = delete;
+};
+
+// A listener on a loopback port that the system picks; throws std::runtime_error naming `who`.
+Native listenOnLoopback(int backlog, std::uint16_t& port, const char* who);
+
+// A loopback port where nothing listens: one the system just handed out, closed again.
+std::uint16_t closedLoopbackPort();
 
 } // namespace qvtest

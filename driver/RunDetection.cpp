@@ -1,7 +1,7 @@
-#include "driver/runDetection.h"
+#include "driver/RunDetection.h"
 
 #include "driver/CommandLine.h"
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "platform/Registry.h"
 #include "proxy/CTCPProxyConnector.h"

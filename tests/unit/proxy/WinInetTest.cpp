@@ -1,6 +1,7 @@
 // Detection against the real WinINet of Wine, run from a folder that also holds a planted
 // wininet.dll (see FakeWininet.cpp) and with Wine told to prefer such a copy, as Windows does.
-#include "DetectionLog.h"
+#include "LogCapture.h"
+#include "TestSupport.h"
 
 #include "platform/Registry.h"
 #include "proxy/ProxySettingsDetection.h"
@@ -132,10 +133,10 @@ TEST(WinInet, CopyPlantedBesideTheProgramIsNeverLoaded) {
     FreeLibrary(planted);
     ASSERT_FALSE(wininetLoaded());
 
-    const qvtest::DetectionLog log;
+    const qvtest::LogCapture log;
     std::vector<ProxyCandidate> candidates;
     EXPECT_TRUE(detectProxySettings(nullptr, candidates, kTargets));
-    for (const std::string& line : log.messages()) {
+    for (const std::string& line : log.lines()) {
         EXPECT_EQ(std::string::npos, line.find("failed")) << line;
         EXPECT_EQ(std::string::npos, line.find("WinINet FAILED")) << line;
     }
@@ -150,11 +151,11 @@ TEST(WinInet, ProxyInTheRegistryBecomesCandidates) {
     settings.setText("ProxyOverride", "<local>");
     const DialUpConnection dialUp(dialUpName);
 
-    const qvtest::DetectionLog log;
+    const qvtest::LogCapture log;
     std::vector<ProxyCandidate> candidates;
     EXPECT_TRUE(detectProxySettings(nullptr, candidates, kTargets));
 
-    const std::vector<std::string> lines = log.messages();
+    const std::vector<std::string> lines = log.lines();
     ASSERT_EQ(5u, lines.size()) << testing::PrintToString(lines);
     EXPECT_TRUE(std::regex_match(lines[0], std::regex("PROXY: IE [5-9] Detected"))) << lines[0];
     const std::string pieces = " Proxy Server: 'proxy.test:3128' Bypass list: '<local>'";

@@ -1,5 +1,5 @@
 // Detection over a scripted settings source: raw Windows texts in, log lines and candidates out.
-#include "DetectionLog.h"
+#include "LogCapture.h"
 
 #include "platform/ProxySettings.h"
 #include "proxy/ProxySettingsDetection.h"
@@ -291,12 +291,12 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
     auto* const connector = reinterpret_cast<CTCPProxyConnector*>(&connectorObject);
     for (Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const qvtest::DetectionLog log;
+        const qvtest::LogCapture log;
         std::vector<ProxyCandidate> candidates{directCandidate(connector)};
 
         EXPECT_EQ(row.result, detectProxySettings(connector, candidates, kTargets, row.settings));
 
-        EXPECT_EQ(row.log, log.messages());
+        EXPECT_EQ(row.log, log.lines());
         EXPECT_EQ(0, row.settings.liveSessions) << "the settings library was not released";
         ASSERT_EQ(1 + row.entries.size() * kTargets.size(), candidates.size());
         EXPECT_EQ("already.listed", candidates[0].targetHost);
@@ -322,11 +322,11 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
 
 TEST(DetectionTables, NoTargetsGiveTryLinesButNoCandidates) {
     FakeSettings settings = lanWith(kProxy, "proxy:3128");
-    const qvtest::DetectionLog log;
+    const qvtest::LogCapture log;
     std::vector<ProxyCandidate> candidates;
     EXPECT_TRUE(detectProxySettings(nullptr, candidates, {}, settings));
     EXPECT_TRUE(candidates.empty());
-    EXPECT_EQ("PROXY: Try 'everything' proxy:3128", log.messages().back());
+    EXPECT_EQ("PROXY: Try 'everything' proxy:3128", log.lines().back());
 }
 
 TEST(ParseProxyEntry, FindsTheEntryOfOneScheme) {

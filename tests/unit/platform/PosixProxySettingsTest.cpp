@@ -1,6 +1,6 @@
 // The proxy environment variables as the POSIX build presents them: one LAN connection in
 // WinINet's form.
-#include "DetectionLog.h"
+#include "LogCapture.h"
 
 #include "platform/ProxySettings.h"
 #include "proxy/ProxySettingsDetection.h"
@@ -134,7 +134,7 @@ TEST(PosixProxySettings, TheGlobalSettingIsTheLansWithAnAccessType) {
 TEST(PosixProxySettings, DetectionReadsTheEnvironmentAsTheLan) {
     const ProxyEnvironment environment(
         {{"https_proxy", "http://p:3128"}, {"all_proxy", "socks5://s:1080"}});
-    const qvtest::DetectionLog log;
+    const qvtest::LogCapture log;
     std::vector<ProxyCandidate> candidates;
 
     EXPECT_TRUE(detectProxySettings(nullptr, candidates, {{"updates.example.com", 443}}));
@@ -142,7 +142,7 @@ TEST(PosixProxySettings, DetectionReadsTheEnvironmentAsTheLan) {
     const std::vector<std::string> expected = {
         "PROXY: IE 9 Detected", "PROXY: Connection 'LAN'  Proxy Server: 'https=p:3128'",
         "PROXY: Not usable: all_proxy=socks5://s:1080", "PROXY: Try 'everything' p:3128"};
-    EXPECT_EQ(expected, log.messages());
+    EXPECT_EQ(expected, log.lines());
     ASSERT_EQ(1u, candidates.size());
     EXPECT_EQ(MethodHttpConnect, candidates[0].method);
     EXPECT_EQ("p", candidates[0].proxyHost);

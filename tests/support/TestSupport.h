@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace qvtest {
@@ -21,5 +23,12 @@ std::string thrownMessage(const std::function<void()>& call);
 
 // The registry key below the current user under which a test keeps its keys.
 std::string testKeyPath(const std::string& base);
+
+// How many descriptors this process holds open, where the system tells (Linux's /proc); none
+// elsewhere.
+std::optional<std::size_t> openHandleCount();
+
+// A path of the host's own file tree as this build opens it: under Wine that tree is drive Z:.
+std::string hostPath(const std::string& unixPath);
 
 } // namespace qvtest

@@ -36,34 +36,11 @@ bool waitReadable(Native s, const std::atomic<bool>& stopping) {
     return false;
 }
 
-Native listenOnLoopback(std::uint16_t& port) {
-    const Native s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == kNone) {
-        throw std::runtime_error("ScriptedPeer: socket failed");
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    AddressLength length = sizeof address;
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 1) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        closeNative(s);
-        throw std::runtime_error("ScriptedPeer: cannot listen on the loopback address");
-    }
-    port = ntohs(address.sin_port);
-    return s;
-}
-
 } // namespace
 
-ScriptedPeer::ScriptedPeer() {
-#ifdef _WIN32
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-#endif
-    listener = static_cast<std::uintptr_t>(listenOnLoopback(listenPort));
-}
+ScriptedPeer::ScriptedPeer()
+    : library(std::make_unique<SocketLibrary>()),
+      listener(static_cast<std::uintptr_t>(listenOnLoopback(1, listenPort, "ScriptedPeer"))) {}
 
 ScriptedPeer::~ScriptedPeer() {
     stopping = true;
@@ -71,9 +48,6 @@ ScriptedPeer::~ScriptedPeer() {
         worker.join();
     }
     closeNative(native(listener));
-#ifdef _WIN32
-    WSACleanup();
-#endif
 }
 
 ScriptedPeer& ScriptedPeer::send(const std::string& bytes) {
@@ -122,8 +96,7 @@ std::string ScriptedPeer::received() const {
 }
 
 std::uint16_t ScriptedPeer::closedPort() {
-    ScriptedPeer peer;
-    return peer.port();
+    return closedLoopbackPort();
 }
 
 // Receives up to `most` bytes into the record (and `into`); false when the other side closed,

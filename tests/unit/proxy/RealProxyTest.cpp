@@ -22,11 +22,7 @@ std::string proxiesFolder() {
     if (folder == nullptr) {
         return std::string();
     }
-#ifdef _WIN32
-    return std::string("Z:") + folder; // Wine's drive for the Unix file tree
-#else
-    return folder;
-#endif
+    return qvtest::hostPath(folder);
 }
 
 std::uint16_t portOf(const std::string& name) {

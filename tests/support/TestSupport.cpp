@@ -47,4 +47,25 @@ std::string testKeyPath(const std::string& base) {
     return "Software\\QvTests\\" + uniqueName(base);
 }
 
+std::optional<std::size_t> openHandleCount() {
+#ifdef _WIN32
+    return std::nullopt;
+#else
+    std::size_t count = 0;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd");
+         it != std::filesystem::directory_iterator(); ++it) {
+        ++count;
+    }
+    return count;
+#endif
+}
+
+std::string hostPath(const std::string& unixPath) {
+#ifdef _WIN32
+    return "Z:" + unixPath;
+#else
+    return unixPath;
+#endif
+}
+
 } // namespace qvtest

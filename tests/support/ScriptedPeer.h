@@ -7,12 +7,15 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace qvtest {
+
+class SocketLibrary;
 
 class ScriptedPeer {
 public:
@@ -59,8 +62,9 @@ private:
     void run();
     bool receiveSome(std::uintptr_t connection, std::size_t most, std::string* into);
 
-    std::uintptr_t listener;
     std::uint16_t listenPort = 0;
+    std::unique_ptr<SocketLibrary> library;
+    std::uintptr_t listener;
     std::vector<Step> script;
     std::thread worker;
     std::atomic<bool> stopping{false};

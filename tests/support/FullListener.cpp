@@ -3,7 +3,6 @@
 #include "NativeSocket.h"
 
 #include <chrono>
-#include <stdexcept>
 #include <thread>
 
 namespace qvtest {
@@ -25,16 +24,7 @@ sockaddr_in loopback(std::uint16_t port) {
 } // namespace
 
 FullListener::FullListener() {
-    const Native s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = loopback(0);
-    AddressLength length = sizeof address;
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 0) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        closeNative(s);
-        throw std::runtime_error("FullListener: cannot listen on the loopback address");
-    }
-    listener = static_cast<std::uintptr_t>(s);
-    listenPort = ntohs(address.sin_port);
+    listener = static_cast<std::uintptr_t>(listenOnLoopback(0, listenPort, "FullListener"));
     for (int i = 0; i < kFillers; ++i) {
         const Native filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         setNonBlocking(filler);

@@ -2,7 +2,7 @@
 
 #include "TestSupport.h"
 
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 
 #include <algorithm>
 #include <sstream>
@@ -11,6 +11,10 @@ namespace qvtest {
 
 LogCapture::LogCapture() : path(freshDirectory("log") + "/capture.log") {
     lprintf_start(path.c_str(), "", "", 0);
+}
+
+LogCapture::~LogCapture() {
+    lprintf_start(nullptr, nullptr, nullptr, 0);
 }
 
 std::vector<std::string> LogCapture::lines() const {

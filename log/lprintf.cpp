@@ -1,4 +1,4 @@
-#include "driver/lprintf.h"
+#include "log/lprintf.h"
 
 #include "platform/Clock.h"
 #include "platform/Process.h"

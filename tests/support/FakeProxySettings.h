@@ -14,8 +14,8 @@ class FakeSettings : public platform::AProxySettingsSource {
 public:
     explicit FakeSettings(std::string server) : server(std::move(server)) {}
 
-    platform::ProxySettingsOpen open(std::unique_ptr<platform::AProxySettingsSession>& session)
-        override {
+    platform::ProxySettingsOpen
+    open(std::unique_ptr<platform::AProxySettingsSession>& session) override {
         session = std::make_unique<Session>(server);
         return platform::ProxySettingsOpen::Ready;
     }
