@@ -1,5 +1,7 @@
 #include "driver/CommandLine.h"
 
+#include "platform/PortNumber.h"
+
 #include <vector>
 
 namespace commandline {
@@ -7,7 +9,6 @@ namespace commandline {
 namespace {
 
 constexpr const char* kUsage = "pass HOST PORT or HOST:PORT on the command line";
-constexpr unsigned long kMaxPort = 65535;
 
 // Blank-separated words; a word in double quotes may hold blanks, as installers quote paths.
 std::vector<std::string> wordsOf(const std::string& text) {
@@ -36,19 +37,6 @@ std::vector<std::string> wordsOf(const std::string& text) {
     return words;
 }
 
-bool parsePort(const std::string& text, std::uint16_t& port) {
-    if (text.empty() || text.size() > 5 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    const unsigned long value = std::stoul(text);
-    if (value < 1 || value > kMaxPort) {
-        return false;
-    }
-    port = static_cast<std::uint16_t>(value);
-    return true;
-}
-
 bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
                 std::string& problem) {
     std::string host;
@@ -73,12 +61,14 @@ bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
         return false;
     }
     if (host.size() > kMaxHostLength) {
-        problem =
-            "target host name longer than 255 characters (" + std::to_string(host.size()) + ")";
+        problem = "target host name longer than " + std::to_string(kMaxHostLength) +
+                  " characters (" + std::to_string(host.size()) + ")";
         return false;
     }
-    if (!parsePort(port, target.port)) {
-        problem = "target port '" + port + "' is not a number from 1 to 65535: " + kUsage;
+    if (!platform::parsePort(port, target.port)) {
+        problem = "target port '" + port + "' is not a number from " +
+                  std::to_string(platform::kMinPort) + " to " + std::to_string(platform::kMaxPort) +
+                  ": " + kUsage;
         return false;
     }
     target.host = host;

@@ -7,6 +7,8 @@
 // scheme decides what kind of proxy it names, whichever variable holds it.
 #include "platform/ProxySettings.h"
 
+#include "platform/PortNumber.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -16,8 +18,7 @@ namespace {
 
 // The highest version with per-connection settings, whose shape the environment is given in.
 constexpr const char* kVersionText = "9.0";
-constexpr unsigned long kDefaultProxyPort = 1080;
-constexpr unsigned long kMaxPort = 65535;
+constexpr std::uint16_t kDefaultProxyPort = 1080;
 constexpr std::uint32_t kAccessTypeDirect = 1; // INTERNET_OPEN_TYPE_DIRECT
 
 struct Variable {
@@ -83,19 +84,6 @@ bool isHostName(const std::string& host) {
     return true;
 }
 
-bool readPort(const std::string& text, unsigned long& port) {
-    if (text.empty() || text.size() > 5) {
-        return false;
-    }
-    for (const char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    port = std::strtoul(text.c_str(), nullptr, 10);
-    return port >= 1 && port <= kMaxPort;
-}
-
 ParsedProxy parseProxyUrl(const std::string& url) {
     ParsedProxy parsed;
     std::string scheme;
@@ -110,10 +98,10 @@ ParsedProxy parseProxyUrl(const std::string& url) {
     }
     parsed.shownUrl = scheme.empty() ? authority : scheme + "://" + authority;
     std::string host = authority;
-    unsigned long port = kDefaultProxyPort;
+    std::uint16_t port = kDefaultProxyPort;
     if (const auto colon = authority.rfind(':'); colon != std::string::npos) {
         host = authority.substr(0, colon);
-        if (!readPort(authority.substr(colon + 1), port)) {
+        if (!parsePort(authority.substr(colon + 1), port)) {
             return parsed;
         }
     }
