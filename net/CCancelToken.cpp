@@ -19,11 +19,6 @@ void CCancelToken::cancel() {
     }
 }
 
-bool CCancelToken::isCancelled() const {
-    std::lock_guard<std::mutex> lock(mutex);
-    return cancelled;
-}
-
 CCancelToken* CCancelToken::current() {
     return installedToken;
 }

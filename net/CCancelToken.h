@@ -15,7 +15,18 @@ public:
 
     // Wakes the operation blocked now; every later one under this token fails at once.
     void cancel();
-    bool isCancelled() const;
+
+    // Runs `action` unless the token is cancelled, and holds a cancel off until it has returned,
+    // so that nothing it does can come after the cancel. True when it ran.
+    template <typename Action>
+    bool unlessCancelled(Action action) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (cancelled) {
+            return false;
+        }
+        action();
+        return true;
+    }
 
     // The token installed on the calling thread, or null.
     static CCancelToken* current();
@@ -40,7 +51,7 @@ public:
     bool disarm();
 
 private:
-    mutable std::mutex mutex;
+    std::mutex mutex;
     bool cancelled = false;
     bool woke = false;
     std::function<void()> waker;

@@ -1,5 +1,8 @@
 #include "proxy/HttpConnectWire.h"
 
+#include "proxy/HostText.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -7,17 +10,25 @@ namespace httpconnect {
 
 namespace {
 
-// Widths of the status-line fields; the rest of the line can be no longer than the answer.
-constexpr std::size_t kVersionWidth = 10;
-constexpr std::size_t kRestWidth = kBufferSize;
-constexpr const char* kStatusScan = "%10s%3d%1024[^\n]";
-static_assert(kRestWidth == 1024, "the scan's width for the rest of the line is kBufferSize");
+// "HTTP/" and a version of a digit, a dot and a digit.
+constexpr std::size_t kVersionLength = 8;
+constexpr std::size_t kStatusDigits = 3;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A blank, or the end of the line: a line feed, a carriage return before one, or no more text.
+bool endsStatus(const char* after) {
+    return *after == ' ' || *after == '\n' || *after == '\0' ||
+           (after[0] == '\r' && after[1] == '\n');
+}
 
 } // namespace
 
 RequestProblem buildRequest(const std::string& targetHost, std::uint16_t targetPort,
                             std::string& request) {
-    if (targetHost.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    if (hosttext::breaksTheLine(targetHost)) {
         return RequestProblem::HostBreaksTheLine;
     }
     char buffer[kBufferSize];
@@ -31,20 +42,41 @@ RequestProblem buildRequest(const std::string& targetHost, std::uint16_t targetP
 }
 
 StatusLine scanStatusLine(const char* answer) {
-    char version[kVersionWidth + 1] = "";
-    char rest[kRestWidth + 1] = "";
-    int status = 0;
-    std::sscanf(answer, kStatusScan, version, &status, rest);
     StatusLine line;
-    line.version = version;
-    line.status = status;
-    line.rest = rest;
+    const std::size_t prefixLength = std::strlen(kVersionPrefix);
+    if (std::strncmp(answer, kVersionPrefix, prefixLength) != 0 || !isDigit(answer[prefixLength]) ||
+        answer[prefixLength + 1] != '.' || !isDigit(answer[prefixLength + 2]) ||
+        answer[kVersionLength] != ' ') {
+        return line;
+    }
+    const char* digits = answer + kVersionLength + 1;
+    for (std::size_t i = 0; i < kStatusDigits; ++i) {
+        if (!isDigit(digits[i])) {
+            return line;
+        }
+    }
+    const char* rest = digits + kStatusDigits;
+    if (!endsStatus(rest)) {
+        return line;
+    }
+    line.wellFormed = true;
+    line.version.assign(answer, kVersionLength);
+    line.status = (digits[0] - '0') * 100 + (digits[1] - '0') * 10 + (digits[2] - '0');
+    line.rest.assign(rest, std::min(std::strcspn(rest, "\n"), kBufferSize));
     return line;
 }
 
 bool tunnelOpened(const StatusLine& line) {
-    return line.version.compare(0, std::strlen(kVersionPrefix), kVersionPrefix) == 0 &&
-           line.status >= kFirstSuccessStatus && line.status <= kLastSuccessStatus;
+    return line.wellFormed && line.status >= kFirstSuccessStatus &&
+           line.status <= kLastSuccessStatus;
+}
+
+std::string firstLine(const char* answer) {
+    std::string line(answer, std::min(std::strcspn(answer, "\n"), kBufferSize));
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
 }
 
 } // namespace httpconnect

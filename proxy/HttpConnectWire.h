@@ -2,6 +2,7 @@
 //
 //   request:   CONNECT <host>:<port> HTTP/1.0 CR LF CR LF        (nothing else, no header fields)
 //   answer:    <version> <status> <reason> CR LF ... CR LF CR LF (only the status line is read)
+//   status line:  HTTP/d.d SP ddd [SP reason] CR LF                 (anything else is malformed)
 //
 // The answer is gathered in a buffer of kBufferSize bytes (plus a terminating zero) with at most
 // kMaxReads receives, until it holds kHeaderEnd.
@@ -31,10 +32,12 @@ enum class RequestProblem {
 RequestProblem buildRequest(const std::string& targetHost, std::uint16_t targetPort,
                             std::string& request);
 
-// The status line as the scan "%10s%3d%[^\n]" reads it: a token of at most 10 characters, a
-// number of at most 3 characters, and everything up to the first line feed. Fields the scan
-// does not reach stay empty, and the status 0.
+// The status line of an answer, read strictly: "HTTP/", a version of a digit, a dot and a digit,
+// one blank, exactly three digits, then a blank or the end of the line. The rest is everything
+// after the digits up to the first line feed, cut to kBufferSize characters. A line of any other
+// form is not well formed; its fields stay empty and its status 0.
 struct StatusLine {
+    bool wellFormed = false;
     std::string version;
     int status = 0;
     std::string rest;
@@ -42,7 +45,11 @@ struct StatusLine {
 
 StatusLine scanStatusLine(const char* answer);
 
-// The tunnel is open for an "HTTP/" version with a status from 200 to 299.
+// The tunnel is open for a well-formed status line with a status from 200 to 299.
 bool tunnelOpened(const StatusLine& line);
+
+// The answer's first line, without its line end, cut to kBufferSize characters: what a log line
+// shows of an answer that is not well formed.
+std::string firstLine(const char* answer);
 
 } // namespace httpconnect

@@ -1,8 +1,8 @@
 #include "proxy/ParallelProbe.h"
 
-#include "log/lprintf.h"
 #include "net/CCancelToken.h"
 #include "platform/ProxySettings.h"
+#include "proxy/AttemptLog.h"
 #include "proxy/CTCPProxyConnector.h"
 #include "proxy/ProxySettingsDetection.h"
 #include "proxy/StoredRecords.h"
@@ -55,43 +55,9 @@ std::string attemptName(const ProxyCandidate& candidate) {
     return name;
 }
 
-} // namespace
-
-int probeAttempt(ProxyCandidate* candidate) {
-    const auto start = std::chrono::steady_clock::now();
-    const std::string name = attemptName(*candidate);
-    lprintf("%s\n", name.c_str());
-    candidate->elapsedMs = -1;
-    candidate->connected = candidate->connector->connect(
-        candidate->targetHost, candidate->targetPort, candidate->method, candidate->proxyHost,
-        candidate->proxyPort);
-    candidate->error = candidate->connector->getLastError();
-    candidate->elapsedMs =
-        static_cast<std::int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      std::chrono::steady_clock::now() - start)
-                                      .count());
-    lprintf("%s [%s:%d] [%dms]\n", name.c_str(), candidate->connected ? "OK" : "ERROR",
-            candidate->error, candidate->elapsedMs);
-    return candidate->connected ? 1 : 0;
-}
-
-bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store) {
-    return probeDetected(connector, std::move(targets), store, platform::systemProxySettings());
-}
-
-bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store,
-                   platform::AProxySettingsSource& settings) {
-    std::vector<ProxyCandidate> candidates;
-    ProxyCandidate direct(connector);
-    direct.method = MethodDirect;
-    direct.writeOrder = probe::kDirectWriteOrder;
-    for (const TargetAddress& target : targets) {
-        direct.targetHost = target.host;
-        direct.targetPort = target.port;
-        candidates.push_back(direct);
-    }
-    detectProxySettings(connector, candidates, targets, settings);
-
+// Runs every candidate, up to the most attempts, each on a thread of its own, until all have
+// ended or the wait is over; then stops the rest. After it returns, no thread of it runs.
+void runCandidates(std::vector<ProxyCandidate>& candidates) {
     // Every attempt runs under a cancel token of its own; at the time-out the probe cancels them
     // instead of killing threads, which could die holding the heap, log or loader lock.
     const std::size_t attempts =
@@ -124,11 +90,13 @@ bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsS
     for (std::thread& thread : threads) {
         thread.join();
     }
+}
 
-    store->setValue("", "", probe::kDetectedRecord);
+// Writes the routes that worked as the Detected list; returns how many.
+int recordConnected(const std::vector<ProxyCandidate>& candidates, ASettingsStore* store) {
+    store->setValue("", "", records::kDetected);
     int written = 0;
-    bool anyConnected = false;
-    for (std::int32_t order = 0; order <= probe::kLastWriteOrder; ++order) {
+    for (std::int32_t order = 0; order <= records::kLastWriteOrder; ++order) {
         for (const ProxyCandidate& candidate : candidates) {
             if (!candidate.connected || candidate.writeOrder != order) {
                 continue;
@@ -141,8 +109,61 @@ bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsS
             store->setValue(records::kPort, std::to_string(candidate.targetPort), record);
         }
     }
-    for (const ProxyCandidate& candidate : candidates) {
-        anyConnected = anyConnected || candidate.connected;
+    // Records left from an earlier probe would name routes that no longer work. A probe that
+    // reached nothing keeps them: an outage then loses nothing.
+    if (written > 0) {
+        for (int index = written; index < records::kMaxDetected; ++index) {
+            store->deleteRecord(records::detectedName(index));
+        }
     }
-    return anyConnected;
+    return written;
+}
+
+} // namespace
+
+int probeAttempt(ProxyCandidate* candidate) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::string name = attemptName(*candidate);
+    attemptLog("%s\n", name.c_str());
+    candidate->elapsedMs = -1;
+    candidate->connected = candidate->connector->connect(
+        candidate->targetHost, candidate->targetPort, candidate->method, candidate->proxyHost,
+        candidate->proxyPort);
+    candidate->error = candidate->connector->getLastError();
+    candidate->elapsedMs =
+        static_cast<std::int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count());
+    attemptLog("%s [%s:%d] [%dms]\n", name.c_str(), candidate->connected ? "OK" : "ERROR",
+               candidate->error, candidate->elapsedMs);
+    return candidate->connected ? 1 : 0;
+}
+
+std::vector<ProxyCandidate> gatherCandidates(CTCPProxyConnector* connector,
+                                             const TargetList& targets,
+                                             platform::AProxySettingsSource& settings) {
+    std::vector<ProxyCandidate> candidates;
+    ProxyCandidate direct(connector);
+    direct.method = MethodDirect;
+    direct.writeOrder = records::kDirectWriteOrder;
+    for (const TargetAddress& target : targets) {
+        direct.targetHost = target.host;
+        direct.targetPort = target.port;
+        candidates.push_back(direct);
+    }
+    detectProxySettings(connector, candidates, targets, settings);
+    return candidates;
+}
+
+bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store) {
+    return probeDetected(connector, std::move(targets), store, platform::systemProxySettings());
+}
+
+bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store,
+                   platform::AProxySettingsSource& settings) {
+    std::vector<ProxyCandidate> candidates = gatherCandidates(connector, targets, settings);
+    runCandidates(candidates);
+    recordConnected(candidates, store);
+    return std::any_of(candidates.begin(), candidates.end(),
+                       [](const ProxyCandidate& candidate) { return candidate.connected; });
 }

@@ -6,6 +6,7 @@
 #include "proxy/ProxyTypes.h"
 
 #include <chrono>
+#include <vector>
 
 class ASettingsStore;
 
@@ -17,9 +18,6 @@ namespace probe {
 
 constexpr int kMaxAttempts = 100;
 constexpr std::chrono::milliseconds kWaitForAll{20000};
-constexpr std::int32_t kDirectWriteOrder = 1;
-constexpr std::int32_t kLastWriteOrder = 49;
-constexpr const char* kDetectedRecord = "Detected";
 
 } // namespace probe
 
@@ -30,6 +28,12 @@ bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsS
 bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store,
                    platform::AProxySettingsSource& settings);
 
+// The candidates of a probe, in the order they are tried: a direct one per target, then those of
+// the proxies that `settings` name.
+std::vector<ProxyCandidate> gatherCandidates(CTCPProxyConnector* connector,
+                                             const TargetList& targets,
+                                             platform::AProxySettingsSource& settings);
+
 // One attempt: fills the candidate's connected, error and elapsedMs and logs its start and end.
-// Returns 1 when connected, else 0.
+// Returns 1 when connected, else 0. Stopped by the probe, it writes nothing more to the log.
 int probeAttempt(ProxyCandidate* candidate);

@@ -107,7 +107,7 @@ void appendCandidates(CTCPProxyConnector* connector, const std::vector<std::stri
             }
             lprintf("PROXY: Try 'everything' %s:%d\n", host.c_str(), port);
             candidate.method = row.method;
-            candidate.writeOrder = kDetectedWriteOrder;
+            candidate.writeOrder = records::kDetectedWriteOrder;
             candidate.proxyHost = host;
             candidate.proxyPort = port;
             for (const TargetAddress& target : targets) {

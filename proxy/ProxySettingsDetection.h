@@ -11,9 +11,6 @@ namespace platform {
 class AProxySettingsSource;
 }
 
-// Pass in which the probe records what detection found.
-constexpr std::int32_t kDetectedWriteOrder = 21;
-
 // Appends one candidate per target for every proxy entry the settings name, and logs what it
 // reads. True when the settings version was known and no query failed; after any failure no
 // candidate at all is appended.

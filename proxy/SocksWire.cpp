@@ -24,4 +24,18 @@ std::size_t buildRequest(std::uint8_t (&buffer)[kBufferSize], std::uint16_t targ
     return kHostOffset + targetHost.size() + 1;
 }
 
+ReplyVerdict judgeReply(const std::uint8_t (&reply)[kReplyLength]) {
+    if (reply[kReplyVersionOffset] != kReplyVersion) {
+        return ReplyVerdict::UnknownVersion;
+    }
+    switch (reply[kReplyCodeOffset]) {
+    case kGranted:
+        return ReplyVerdict::Granted;
+    case kRejected:
+        return ReplyVerdict::Rejected;
+    default:
+        return ReplyVerdict::UnknownResponse;
+    }
+}
+
 } // namespace socks

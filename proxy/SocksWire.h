@@ -33,6 +33,8 @@ constexpr std::size_t kMaxHostLength = kBufferSize - kHostOffset - 1;
 constexpr std::uint8_t kResolveByProxy[4] = {0, 0, 0, 1};
 
 constexpr std::size_t kReplyLength = 8;
+constexpr std::size_t kReplyVersionOffset = 0;
+constexpr std::size_t kReplyCodeOffset = 1;
 constexpr std::uint8_t kReplyVersion = 0;
 constexpr std::uint8_t kGranted = 90;
 constexpr std::uint8_t kRejected = 91;
@@ -44,5 +46,9 @@ static_assert(kMaxHostLength == 490, "the 4a form carries names of at most 490 c
 // Returns 0 when a 4a name is longer than kMaxHostLength or holds a zero byte.
 std::size_t buildRequest(std::uint8_t (&buffer)[kBufferSize], std::uint16_t targetPort,
                          const std::uint8_t* address, const std::string& targetHost);
+
+// What a whole reply says: the version is judged first, then the code.
+enum class ReplyVerdict { Granted, Rejected, UnknownVersion, UnknownResponse };
+ReplyVerdict judgeReply(const std::uint8_t (&reply)[kReplyLength]);
 
 } // namespace socks

@@ -10,8 +10,17 @@ namespace records {
 
 constexpr const char* kManual = "Manual";
 constexpr const char* kLastGood = "LastGood";
+// The list of what the last probe found: the records "Detected\0000" to "Detected\0099", kept
+// below the record "Detected" in a registry key.
+constexpr const char* kDetected = "Detected";
 constexpr const char* kDetectedPrefix = "Detected\\";
-constexpr int kMaxDetected = 100; // Detected\0000 to Detected\0099
+constexpr int kMaxDetected = 100;
+
+// The probe writes the routes that worked in passes, lowest first, so that direct routes head the
+// list and the proxies from the system's settings follow in the order detection found them.
+constexpr std::int32_t kDirectWriteOrder = 1;
+constexpr std::int32_t kDetectedWriteOrder = 21;
+constexpr std::int32_t kLastWriteOrder = 49;
 
 // The five values of every record; an empty ProxyMethod means the record is absent.
 constexpr const char* kProxyMethod = "ProxyMethod";

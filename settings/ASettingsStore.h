@@ -19,4 +19,8 @@ public:
     // Stores `value` under `name` in `record`. An empty value deletes the value; an empty name
     // deletes the whole record.
     virtual bool setValue(std::string name, std::string value, std::string record);
+
+    // Removes `record` with all its values, without making anything on the way. True when the
+    // record is gone, also when it never was there. Here: setValue with an empty name.
+    virtual bool deleteRecord(std::string record);
 };

@@ -27,6 +27,12 @@ std::string CLayeredSettingsStore::getValue(std::string name, std::string defaul
     return defaultValue;
 }
 
+bool CLayeredSettingsStore::deleteRecord(std::string record) {
+    const bool firstDone = first.deleteRecord(record);
+    const bool secondDone = second.deleteRecord(record);
+    return firstDone && secondDone;
+}
+
 bool CLayeredSettingsStore::setValue(std::string name, std::string value, std::string record) {
     const bool firstDone = first.setValue(name, value, record);
     const bool secondDone = second.setValue(name, value, record);

@@ -12,6 +12,7 @@ public:
 
     std::string getValue(std::string name, std::string defaultValue, std::string record) override;
     bool setValue(std::string name, std::string value, std::string record) override;
+    bool deleteRecord(std::string record) override;
 
 private:
     ASettingsStore& first;

@@ -65,6 +65,14 @@ bool CRegistrySettingsStore::setNumber(std::string name, std::uint32_t number, s
            platform::kRegSuccess;
 }
 
+bool CRegistrySettingsStore::deleteRecord(std::string record) {
+    if (key == nullptr || record.empty()) {
+        return false;
+    }
+    const long result = platform::regDeleteKey(key, record);
+    return result == platform::kRegSuccess || result == platform::kRegFileNotFound;
+}
+
 bool CRegistrySettingsStore::setValue(std::string name, std::string value, std::string record) {
     if (key == nullptr) {
         return false;

@@ -22,6 +22,8 @@ public:
     std::string getValue(std::string name, std::string defaultValue, std::string record) override;
     bool setNumber(std::string name, std::uint32_t number, std::string record) override;
     bool setValue(std::string name, std::string value, std::string record) override;
+    // Deletes the record's key, never creating it first; a key with keys below it stays.
+    bool deleteRecord(std::string record) override;
 
     // Size of the buffer a text value is read into; longer values read as the default.
     static constexpr std::size_t kValueBufferSize = 4096;

@@ -3,6 +3,7 @@
 
 #include "platform/ProxySettings.h"
 #include "proxy/ProxySettingsDetection.h"
+#include "proxy/StoredRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -311,7 +312,7 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
                 EXPECT_EQ(entry.method, candidate.method);
                 EXPECT_EQ(entry.host, candidate.proxyHost);
                 EXPECT_EQ(entry.port, candidate.proxyPort);
-                EXPECT_EQ(kDetectedWriteOrder, candidate.writeOrder);
+                EXPECT_EQ(records::kDetectedWriteOrder, candidate.writeOrder);
                 EXPECT_EQ(0, candidate.error);
                 EXPECT_FALSE(candidate.connected);
                 EXPECT_EQ(-1, candidate.elapsedMs);

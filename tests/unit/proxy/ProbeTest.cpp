@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -111,7 +112,7 @@ TEST_F(ProbeTest, AnEmptyTargetListStartsNothingAndOnlyClearsTheList) {
     EXPECT_EQ(0, attemptLines(log, "PROXY: ["));
 }
 
-TEST_F(ProbeTest, AShorterListOverwritesOnlyTheRecordsItNeeds) {
+TEST_F(ProbeTest, AShorterListReplacesTheLongerOneWhole) {
     for (int i = 0; i < 5; ++i) {
         store.put("Detected\\000" + std::to_string(i), "ProxyMethod", "100");
         store.put("Detected\\000" + std::to_string(i), "ProxyHost", "old" + std::to_string(i));
@@ -127,7 +128,8 @@ TEST_F(ProbeTest, AShorterListOverwritesOnlyTheRecordsItNeeds) {
     EXPECT_EQ("", record(0, "ProxyHost"));
     EXPECT_EQ(std::to_string(second.port()), record(1, "Port"));
     for (int i = 2; i < 5; ++i) {
-        EXPECT_EQ("old" + std::to_string(i), record(i, "ProxyHost")) << i;
+        EXPECT_EQ("", record(i, "ProxyMethod")) << i;
+        EXPECT_EQ("", record(i, "ProxyHost")) << i;
     }
 }
 
@@ -138,6 +140,7 @@ TEST_F(ProbeTest, HangingAttemptsEndAtTheWaitWithEveryThreadJoined) {
     silent.receiveUntil("\r\n\r\n");
     silent.start();
     qvtest::FullListener full;
+    store.put("Detected\\0000", "ProxyMethod", "0");
     const std::optional<std::size_t> before = qvtest::openHandleCount();
     FakeSettings settings("http=" + at(silent.port()));
     const auto start = std::chrono::steady_clock::now();
@@ -147,9 +150,16 @@ TEST_F(ProbeTest, HangingAttemptsEndAtTheWaitWithEveryThreadJoined) {
     EXPECT_GE(waited, probe::kWaitForAll);
     EXPECT_TRUE(silent.waitFinished()) << "the silent proxy's connection was closed";
     EXPECT_EQ(before, qvtest::openHandleCount()) << "no handle of the attempts is left open";
-    EXPECT_EQ(std::vector<std::string>{"store set Detected/="}, store.calls);
-    EXPECT_EQ(1, attemptLines(log, "PROXY: [100] [" + at(full.port()) + "]via[" +
-                                       at(silent.port()) + "] [ERROR:"));
+    EXPECT_EQ(std::vector<std::string>{"store set Detected/="}, store.calls)
+        << "a probe that reached nothing keeps the earlier list";
+    EXPECT_EQ("0", record(0, "ProxyMethod"));
+    const std::string attempt =
+        "PROXY: [100] [" + at(full.port()) + "]via[" + at(silent.port()) + "]";
+    std::vector<std::string> attemptLog = log.linesStartingWith("PROXY: [");
+    std::sort(attemptLog.begin(), attemptLog.end());
+    EXPECT_EQ((std::vector<std::string>{"PROXY: [0] [" + at(full.port()) + "]", attempt}),
+              attemptLog)
+        << "stopped attempts write nothing after their start lines";
 }
 
 } // namespace

@@ -111,7 +111,15 @@ TEST_F(ProxyMethodTest, HttpConnectSendsOneRequestAndJudgesTheStatusLine) {
          [](ScriptedPeer& p) { p.receiveUntil("\r\n\r\n").send("HTTPS 200 OK\r\n\r\n").close(); },
          false,
          0,
-         {"PROXY: [CONNECT h:5000] [RESPONSE HTTPS:200] OK\r", ""}},
+         {"PROXY: [CONNECT h:5000] error reading response: malformed status line 'HTTPS 200 OK'"}},
+        {"four digits",
+         [](ScriptedPeer& p) {
+             p.receiveUntil("\r\n\r\n").send("HTTP/1.1 2000 OK\r\n\r\n").close();
+         },
+         false,
+         0,
+         {"PROXY: [CONNECT h:5000] error reading response: malformed status line 'HTTP/1.1 2000 "
+          "OK'"}},
         {"answer in small pieces",
          [](ScriptedPeer& p) {
              p.receiveUntil("\r\n\r\n");

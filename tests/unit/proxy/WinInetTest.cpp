@@ -5,6 +5,7 @@
 
 #include "platform/Registry.h"
 #include "proxy/ProxySettingsDetection.h"
+#include "proxy/StoredRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -171,7 +172,7 @@ TEST(WinInet, ProxyInTheRegistryBecomesCandidates) {
         EXPECT_EQ(MethodHttpConnect, candidates[i].method);
         EXPECT_EQ("proxy.test", candidates[i].proxyHost);
         EXPECT_EQ(3128, candidates[i].proxyPort);
-        EXPECT_EQ(kDetectedWriteOrder, candidates[i].writeOrder);
+        EXPECT_EQ(records::kDetectedWriteOrder, candidates[i].writeOrder);
         EXPECT_EQ(kTargets[i % 2].host, candidates[i].targetHost);
         EXPECT_EQ(kTargets[i % 2].port, candidates[i].targetPort);
     }

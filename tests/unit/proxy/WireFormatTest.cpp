@@ -47,7 +47,7 @@ TEST(HttpConnectRequest, RefusesHostsThatBreakTheLineOrDoNotFit) {
 TEST(HttpConnectAnswer, StatusLinesAreScannedAndJudged) {
     struct Row {
         std::string answer;
-        std::string version;
+        std::string version; // empty: not a well-formed status line
         int status;
         std::string rest;
         bool open;
@@ -57,18 +57,29 @@ TEST(HttpConnectAnswer, StatusLinesAreScannedAndJudged) {
          " Connection established\r", true},
         {"HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", "HTTP/1.1", 407,
          " Proxy Authentication Required\r", false},
-        {"ICAP/1.0 200 OK\r\n\r\n", "ICAP/1.0", 200, " OK\r", false},
         {"HTTP/1.1 299\r\n\r\n", "HTTP/1.1", 299, "\r", true},
+        {"HTTP/1.1 204\n", "HTTP/1.1", 204, "", true},
+        {"HTTP/1.1 200", "HTTP/1.1", 200, "", true},
         {"HTTP/1.1 300 x\r\n\r\n", "HTTP/1.1", 300, " x\r", false},
         {"HTTP/1.1 199 x\r\n\r\n", "HTTP/1.1", 199, " x\r", false},
-        {"HTTP/1.1\n200\n", "HTTP/1.1", 200, "", true},     // the number may follow a line feed
-        {"HTTP/1.1 abc\r\n\r\n", "HTTP/1.1", 0, "", false}, // no number: the scan stops
+        {"ICAP/1.0 200 OK\r\n\r\n", "", 0, "", false},
+        {"HTTP/1.1 2000 OK\r\n\r\n", "", 0, "", false}, // four digits
+        {"HTTP/1.0 2001 OK\r\n", "", 0, "", false},
+        {"HTTP/1.1xx200 OK\r\n\r\n", "", 0, "", false},
+        {"HTTP/1.1  200 OK\r\n", "", 0, "", false}, // two blanks
+        {"HTTP/1.1 20 OK\r\n", "", 0, "", false},
+        {"HTTP/1.1 200x\r\n", "", 0, "", false},
+        {"HTTP/1.1 200\rx\n", "", 0, "", false},
+        {"HTTP/1.1\n200\n", "", 0, "", false},
+        {"HTTP/1.1 abc\r\n\r\n", "", 0, "", false},
+        {"HTTP/11 200 OK\r\n", "", 0, "", false},
+        {" HTTP/1.1 200 OK\r\n", "", 0, "", false},
+        {"HTTP/", "", 0, "", false},
         {"", "", 0, "", false},
-        {"HTTP/1.12345 200", "HTTP/1.123", 45, " 200", false}, // the token stops at 10
-        {"HTTP/1.0 2001 OK\r\n", "HTTP/1.0", 200, "1 OK\r", true},
     };
     for (const Row& row : rows) {
         const httpconnect::StatusLine line = httpconnect::scanStatusLine(row.answer.c_str());
+        EXPECT_EQ(!row.version.empty(), line.wellFormed) << row.answer;
         EXPECT_EQ(row.version, line.version) << row.answer;
         EXPECT_EQ(row.status, line.status) << row.answer;
         EXPECT_EQ(row.rest, line.rest) << row.answer;
@@ -81,6 +92,8 @@ TEST(HttpConnectAnswer, AStatusLineLongerThanTheBufferIsCutNotOverflowed) {
     const httpconnect::StatusLine line = httpconnect::scanStatusLine(answer.c_str());
     EXPECT_EQ(200, line.status);
     EXPECT_EQ(httpconnect::kBufferSize, line.rest.size());
+    EXPECT_EQ(httpconnect::kBufferSize, httpconnect::firstLine(answer.c_str()).size());
+    EXPECT_EQ("HTTP/1.1 2000 OK", httpconnect::firstLine("HTTP/1.1 2000 OK\r\nVia: x\r\n"));
 }
 
 std::vector<int> bytesOf(const std::uint8_t* data, std::size_t length) {
@@ -113,6 +126,27 @@ TEST(SocksRequest, NamesTooLongForTheBufferOrWithAZeroAreRefused) {
     EXPECT_EQ(0u, socks::buildRequest(buffer, 1, nullptr, std::string(491, 'n')));
     EXPECT_EQ(0u, socks::buildRequest(buffer, 1, nullptr, std::string(100000, 'n')));
     EXPECT_EQ(0u, socks::buildRequest(buffer, 1, nullptr, std::string("a\0b", 3)));
+}
+
+TEST(SocksReply, IsJudgedByVersionThenCode) {
+    using socks::ReplyVerdict;
+    struct Row {
+        std::uint8_t version;
+        std::uint8_t code;
+        ReplyVerdict expected;
+    };
+    const Row rows[] = {
+        {0, 90, ReplyVerdict::Granted},          {0, 91, ReplyVerdict::Rejected},
+        {0, 92, ReplyVerdict::UnknownResponse},  {0, 93, ReplyVerdict::UnknownResponse},
+        {0, 0, ReplyVerdict::UnknownResponse},   {0, 255, ReplyVerdict::UnknownResponse},
+        {4, 90, ReplyVerdict::UnknownVersion},   {4, 91, ReplyVerdict::UnknownVersion},
+        {255, 90, ReplyVerdict::UnknownVersion}, {5, 0, ReplyVerdict::UnknownVersion},
+    };
+    for (const Row& row : rows) {
+        const std::uint8_t reply[socks::kReplyLength] = {row.version, row.code, 1, 2, 3, 4, 5, 6};
+        EXPECT_EQ(row.expected, socks::judgeReply(reply))
+            << int(row.version) << " " << int(row.code);
+    }
 }
 
 } // namespace
