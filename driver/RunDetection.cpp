@@ -19,37 +19,45 @@ constexpr const char* kLogFile = "qvproxydetect.log";
 constexpr const char* kLogTag = "PRXY";
 constexpr const char* kKeyPath = "Software\\Quorvane\\Connection";
 constexpr const char* kSettingsFile = "qvproxy.ini";
+// Every line of the log carries the date, so that a log appended to over days stays readable.
+constexpr int kLogWithDate = 1;
+
+// The verdict is the log's last line, which installers read.
+int verdict(bool reached) {
+    if (reached) {
+        lprintf("PROXY DETECTED OK\n");
+        return kExitReached;
+    }
+    lprintf("PROXY DETECTION FAILED\n");
+    return kExitNotReached;
+}
 
 } // namespace
 
 int runDetection(const std::string& commandLine) {
-    lprintf_start(kLogFile, kLogTag, "", 1);
+    lprintf_start(kLogFile, kLogTag, "", kLogWithDate);
     lprintf("CmdLine: %s\n", commandLine.c_str());
 
     TargetAddress target;
     std::string problem;
     if (!commandline::parseTarget(commandLine, QV_DEFAULT_TARGET, target, problem)) {
         lprintf("PROXY: %s\n", problem.c_str());
-        return kExitNotReached;
+        return verdict(false);
     }
 
     // The outer store reads the per-user key, the machine key and the file, in that order, and
     // mirrors between the registry and the file.
-    CRegistrySettingsStore machine(platform::regLocalMachine(), kKeyPath, false);
-    CRegistrySettingsStore user(platform::regCurrentUser(), kKeyPath, true);
-    CLayeredSettingsStore registry(user, machine, false);
+    CRegistrySettingsStore machine(platform::regLocalMachine(), kKeyPath, /*createMissing=*/false);
+    CRegistrySettingsStore user(platform::regCurrentUser(), kKeyPath, /*createMissing=*/true);
+    CLayeredSettingsStore registry(user, machine, /*mirror=*/false);
     CIniSettingsStore file("", kSettingsFile);
-    CLayeredSettingsStore outer(registry, file, true);
+    CLayeredSettingsStore outer(registry, file, /*mirror=*/true);
     CTCPProxyConnector connector(nullptr, &outer);
 
     startNetwork();
     const TargetList targets{target};
     const bool reached = connector.connect(targets, ModeAuto, "", 0);
-    if (reached) {
-        lprintf("PROXY DETECTED OK\n");
-    } else {
-        lprintf("PROXY DETECTION FAILED\n");
-    }
+    const int exitCode = verdict(reached);
     stopNetwork();
-    return reached ? kExitReached : kExitNotReached;
+    return exitCode;
 }

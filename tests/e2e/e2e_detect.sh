@@ -123,12 +123,34 @@ grep -q "^PROXY: \[0\] \[127.0.0.1:$closed_port\] \[ERROR:10061\] \[[0-9]*ms\]$"
   fail "no ERROR line for the direct attempt"
 expect_eq "no Detected record" "<absent>" "$(reg_value 'Detected\0000' ProxyMethod)"
 
-echo "no target at all"
+echo "case e: a probe that reaches fewer routes than the last one removes the older records"
 reg_clear
-run
-expect_eq "exit code" "$((-3 & 255))" "$status"
-expect_eq "last line" "PROXY: no target server given: pass HOST PORT or HOST:PORT on the command line" \
-  "$(tail -n 1 <<<"$log")"
+for n in 0000 0001 0002; do
+  reg_set "Detected\\$n" ProxyMethod 100
+  printf '[Detected\\%s]\r\nProxyMethod=100\r\n' "$n" >>"$work/bin/qvproxy.ini"
+done
+run 127.0.0.1 "$open_port"
+expect_eq "exit code" 0 "$status"
+expect_eq "registry Detected\\0000 method" 0 "$(reg_value 'Detected\0000' ProxyMethod)"
+expect_eq "file Detected\\0000 method" 0 "$(ini_value 'Detected\0000' ProxyMethod)"
+for n in 0001 0002; do
+  expect_eq "registry Detected\\$n" "<absent>" "$(reg_value "Detected\\$n" ProxyMethod)"
+  expect_eq "file Detected\\$n" "<absent>" "$(ini_value "Detected\\$n" ProxyMethod)"
+done
+
+echo "no target at all, or a bad one: the problem, then the verdict"
+usage="pass HOST PORT or HOST:PORT on the command line"
+bad_target() { # PROBLEM ARGS...
+  local problem=$1
+  shift
+  reg_clear
+  run "$@"
+  expect_eq "exit code" "$((-3 & 255))" "$status"
+  expect_eq "problem line" "PROXY: $problem" "$(tail -n 2 <<<"$log" | head -n 1)"
+  expect_eq "last line" "PROXY DETECTION FAILED" "$(tail -n 1 <<<"$log")"
+}
+bad_target "no target server given: $usage"
+bad_target "target port '0' is not a number from 1 to 65535: $usage" host 0
 
 if [ "$failures" -ne 0 ]; then
   echo "--- last log:" >&2

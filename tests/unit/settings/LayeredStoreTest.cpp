@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -123,6 +124,12 @@ TEST(ProgramLayering, ReadsAskUserMachineAndFileAndMirrorBetweenRegistryAndFile)
     EXPECT_EQ("", user.getValue("ProxyHost", "", "Manual"));
     EXPECT_EQ("", machine.getValue("ProxyHost", "", "Manual"));
     EXPECT_EQ("", file.getValue("ProxyHost", "", "Manual"));
+
+    ASSERT_TRUE(outer.setValue("ProxyMethod", "0", "Detected\\0003"));
+    EXPECT_TRUE(outer.deleteRecord("Detected\\0003"));
+    for (ASettingsStore* store : std::initializer_list<ASettingsStore*>{&user, &machine, &file}) {
+        EXPECT_EQ("", store->getValue("ProxyMethod", "", "Detected\\0003"));
+    }
     std::remove(file.getPath().c_str());
 }
 

@@ -142,6 +142,12 @@ TEST_F(RegistryStoreTest, EmptyValuesDeleteValuesAndEmptyNamesDeleteRecords) {
     EXPECT_FALSE(keyExists(keyPath + "\\Detected"));
     EXPECT_TRUE(store.setNumber("", 0, "Manual")) << "setNumber deletes records the same way";
     EXPECT_FALSE(keyExists(keyPath + "\\Manual"));
+
+    ASSERT_TRUE(store.setValue("ProxyMethod", "0", "Detected\\0001"));
+    EXPECT_TRUE(store.deleteRecord("Detected\\0001"));
+    EXPECT_FALSE(keyExists(keyPath + "\\Detected\\0001"));
+    EXPECT_TRUE(store.deleteRecord("Detected\\0002")) << "an absent record is gone already";
+    EXPECT_FALSE(keyExists(keyPath + "\\Detected\\0002")) << "and is not made to be deleted";
 }
 
 TEST_F(RegistryStoreTest, DeletingTheStoresOwnKeyLeavesAHandleThatNoLongerWrites) {
