@@ -1,6 +1,8 @@
 #include "proxy/CTCPProxyConnector.h"
 
 #include "log/lprintf.h"
+#include "net/CCancelTimer.h"
+#include "net/CCancelToken.h"
 #include "net/CTCPSocket.h"
 #include "proxy/CDirectMethod.h"
 #include "proxy/CHttpConnectMethod.h"
@@ -139,7 +141,7 @@ bool CTCPProxyConnector::runManual() {
     const std::string address = readValue(records::kAddress, "", records::kManual);
     const std::int32_t port =
         records::readInteger(readValue(records::kPort, records::kNumberDefault, records::kManual));
-    if (tryOnce(address, port, method, proxyHost, proxyPort)) {
+    if (tryStored(address, port, method, proxyHost, proxyPort)) {
         return true;
     }
     lprintf("PROXY: Manual %s:%d[%d]%s:%d failed [%d]\n", address.c_str(),
@@ -169,7 +171,7 @@ CTCPProxyConnector::RecordOutcome CTCPProxyConnector::tryRecord(const TargetList
     const std::int32_t proxyPort =
         records::readInteger(readValue(records::kProxyPort, records::kNumberDefault, record));
     const std::string proxyHost = readValue(records::kProxyHost, "", record);
-    if (tryOnce(address, port, method, proxyHost, proxyPort)) {
+    if (tryStored(address, port, method, proxyHost, proxyPort)) {
         return RecordOutcome::Connected;
     }
     lprintf("PROXY: %s %s:%d[%d]%s:%d failed [%d]\n", record.c_str(), address.c_str(),
@@ -204,6 +206,15 @@ bool CTCPProxyConnector::runDetected(const TargetList& targets) {
         }
     }
     return false;
+}
+
+bool CTCPProxyConnector::tryStored(const std::string& targetHost, std::int32_t targetPort,
+                                   ProxyMethodCode code, const std::string& proxyHost,
+                                   std::int32_t proxyPort) {
+    CCancelToken token;
+    const CCancelToken::Scope scope(token);
+    const CCancelTimer deadline(token, storedTryDeadline);
+    return tryOnce(targetHost, targetPort, code, proxyHost, proxyPort);
 }
 
 bool CTCPProxyConnector::tryOnce(const std::string& targetHost, std::int32_t targetPort,

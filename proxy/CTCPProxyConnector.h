@@ -3,8 +3,10 @@
 // (Manual, LastGood, the numbered Detected records), or a fresh detection and probe.
 #pragma once
 
+#include "proxy/ParallelProbe.h"
 #include "proxy/ProxyTypes.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +19,10 @@ public:
     // and rewrite the Detected records. Tests put their own in its place.
     using ProbeFunction = bool (*)(CTCPProxyConnector* connector, TargetList targets,
                                    ASettingsStore* store);
+
+    // How long one try of a stored record may take: a proxy that accepts and never answers must
+    // not hold the run. A try stopped there fails with the error of a stopped probe attempt.
+    static constexpr std::chrono::milliseconds kStoredTryDeadline = probe::kWaitForAll;
 
     // `socket` (may be null) receives the connection of a successful try; `store` holds the
     // records. Both are borrowed.
@@ -43,6 +49,9 @@ public:
 
     void setProbe(ProbeFunction function) { probe = function; }
 
+    // Replaces kStoredTryDeadline, for tests that must not wait that long.
+    void setStoredTryDeadline(std::chrono::milliseconds deadline) { storedTryDeadline = deadline; }
+
 private:
     bool runAuto(const TargetList& targets);
     bool runStored(const TargetList& targets);
@@ -53,6 +62,9 @@ private:
     // What became of one stored LastGood or Detected record: the two walk them alike.
     enum class RecordOutcome { Absent, Stale, NoMethod, Failed, Connected };
     RecordOutcome tryRecord(const TargetList& targets, const std::string& record);
+    // tryOnce within the stored try's deadline.
+    bool tryStored(const std::string& targetHost, std::int32_t targetPort, ProxyMethodCode code,
+                   const std::string& proxyHost, std::int32_t proxyPort);
     bool tryOnce(const std::string& targetHost, std::int32_t targetPort, ProxyMethodCode code,
                  const std::string& proxyHost, std::int32_t proxyPort);
     void setLastError(std::int32_t error);
@@ -63,4 +75,5 @@ private:
     ProxyMethodCode connectedMethod = MethodDirect;
     bool saveLastGood = false;
     ProbeFunction probe;
+    std::chrono::milliseconds storedTryDeadline = kStoredTryDeadline;
 };

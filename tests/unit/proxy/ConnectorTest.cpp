@@ -1,5 +1,6 @@
 // The connector's modes over an in-memory store, with real tries to loopback peers and the probe
 // replaced by a stand-in that records its calls.
+#include "FullListener.h"
 #include "LogCapture.h"
 #include "MemoryStore.h"
 #include "ScriptedPeer.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -163,6 +165,44 @@ TEST_F(ConnectorTest, TheDetectedWalkGoesOnPastStaleRecordsAndStopsAtTheGapNextT
 
     EXPECT_FALSE(connector.connect(withRefused, ModeDetected, "", 0));
     EXPECT_TRUE(log.has("PROXY: No Detected\\0001 settings"));
+}
+
+TEST_F(ConnectorTest, StoredTriesThatHangEndAtTheirDeadlineAndTheWalkGoesOn) {
+    // A proxy that accepts and never answers, and a listener whose queue is full.
+    ScriptedPeer silentHttp;
+    silentHttp.receiveUntil("\r\n\r\n");
+    ScriptedPeer silentSocks;
+    silentSocks.receive(9);
+    qvtest::FullListener full;
+    ScriptedPeer target;
+    const std::string port = startTarget(target);
+    const std::string hung = std::to_string(full.port());
+    storeRecord(store, "Manual", "100", "127.0.0.1", port, "127.0.0.1", startTarget(silentHttp));
+    storeRecord(store, "LastGood", "0", "127.0.0.1", hung);
+    storeRecord(store, "Detected\\0000", "200", "127.0.0.1", hung, "127.0.0.1",
+                startTarget(silentSocks));
+    storeRecord(store, "Detected\\0001", "0", "127.0.0.1", port);
+    const TargetList targets{{"127.0.0.1", static_cast<std::uint16_t>(std::stoi(port))},
+                             {"127.0.0.1", full.port()}};
+    connector.setStoredTryDeadline(std::chrono::milliseconds(300));
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(connector.connect(targets, ModeAuto, "", 0)) << "the fake probe finds nothing";
+    store.values.erase({"Manual", "ProxyMethod"});
+    EXPECT_TRUE(connector.connect(targets, ModeStored, "", 0));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+    EXPECT_EQ(1, probeCalls);
+    EXPECT_EQ((std::vector<std::string>{
+                  "PROXY: Manual 127.0.0.1:" + port +
+                      "[100]127.0.0.1:" + std::to_string(silentHttp.port()) + " failed [10004]",
+                  "PROXY: LastGood 127.0.0.1:" + hung + "[0]:0 failed [10004]",
+                  "PROXY: LastGood 127.0.0.1:" + hung + "[0]:0 failed [10004]",
+                  "PROXY: Detected\\0000 127.0.0.1:" + hung +
+                      "[200]127.0.0.1:" + std::to_string(silentSocks.port()) + " failed [10004]"}),
+              log.lines())
+        << "a stopped try writes no line of its method";
+    EXPECT_EQ(port, store.at("LastGood", "Port"));
 }
 
 TEST_F(ConnectorTest, StoredModeTriesOnlyManualWhenItIsSet) {
