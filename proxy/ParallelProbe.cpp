@@ -92,8 +92,8 @@ void runCandidates(std::vector<ProxyCandidate>& candidates) {
     }
 }
 
-// Writes the routes that worked as the Detected list; returns how many.
-int recordConnected(const std::vector<ProxyCandidate>& candidates, ASettingsStore* store) {
+// Writes the routes that worked as the Detected list.
+void recordConnected(const std::vector<ProxyCandidate>& candidates, ASettingsStore* store) {
     store->setValue("", "", records::kDetected);
     int written = 0;
     for (std::int32_t order = 0; order <= records::kLastWriteOrder; ++order) {
@@ -116,7 +116,6 @@ int recordConnected(const std::vector<ProxyCandidate>& candidates, ASettingsStor
             store->deleteRecord(records::detectedName(index));
         }
     }
-    return written;
 }
 
 } // namespace
