@@ -1,5 +1,7 @@
 #include "proxy/SocksWire.h"
 
+#include "proxy/HostText.h"
+
 #include <cstring>
 
 namespace socks {
@@ -7,8 +9,8 @@ namespace socks {
 std::size_t buildRequest(std::uint8_t (&buffer)[kBufferSize], std::uint16_t targetPort,
                          const std::uint8_t* address, const std::string& targetHost) {
     const bool byName = address == nullptr;
-    if (byName &&
-        (targetHost.size() > kMaxHostLength || targetHost.find('\0') != std::string::npos)) {
+    // A zero would end the name early; a line break is refused as everywhere a host is sent.
+    if (byName && (targetHost.size() > kMaxHostLength || hosttext::breaksTheLine(targetHost))) {
         return 0;
     }
     std::memset(buffer, 0, sizeof buffer);

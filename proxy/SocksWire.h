@@ -43,7 +43,7 @@ static_assert(kMaxHostLength == 490, "the 4a form carries names of at most 490 c
 
 // Fills `buffer` with the request and returns its length in bytes. `address` holds the target's
 // IPv4 address in network order, or is null for the 4a form, which then carries `targetHost`.
-// Returns 0 when a 4a name is longer than kMaxHostLength or holds a zero byte.
+// Returns 0 when a 4a name is longer than kMaxHostLength or holds a CR, LF or NUL.
 std::size_t buildRequest(std::uint8_t (&buffer)[kBufferSize], std::uint16_t targetPort,
                          const std::uint8_t* address, const std::string& targetHost);
 

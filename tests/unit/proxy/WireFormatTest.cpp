@@ -126,6 +126,7 @@ TEST(SocksRequest, NamesTooLongForTheBufferOrWithAZeroAreRefused) {
     EXPECT_EQ(0u, socks::buildRequest(buffer, 1, nullptr, std::string(491, 'n')));
     EXPECT_EQ(0u, socks::buildRequest(buffer, 1, nullptr, std::string(100000, 'n')));
     EXPECT_EQ(0u, socks::buildRequest(buffer, 1, nullptr, std::string("a\0b", 3)));
+    EXPECT_EQ(0u, socks::buildRequest(buffer, 1, nullptr, "a\r\nb"));
 }
 
 TEST(SocksReply, IsJudgedByVersionThenCode) {
