@@ -20,6 +20,17 @@ constexpr const char* kLogTag = "PRXY";
 constexpr const char* kKeyPath = "Software\\Quorvane\\Connection";
 constexpr const char* kSettingsFile = "qvproxy.ini";
 
+// A registry store that another user could have planted is not used (it reads as unopened);
+// the log says why.
+void logRefusedStores() {
+    for (const platform::RegKey root : {platform::regCurrentUser(), platform::regLocalMachine()}) {
+        const std::string refusal = platform::regRefusal(root, kKeyPath);
+        if (!refusal.empty()) {
+            lprintf("PROXY: Registry not used: %s\n", refusal.c_str());
+        }
+    }
+}
+
 } // namespace
 
 int runDetection(const std::string& commandLine) {
@@ -37,6 +48,7 @@ int runDetection(const std::string& commandLine) {
     // mirrors between the registry and the file.
     CRegistrySettingsStore machine(platform::regLocalMachine(), kKeyPath, false);
     CRegistrySettingsStore user(platform::regCurrentUser(), kKeyPath, true);
+    logRefusedStores();
     CLayeredSettingsStore registry(user, machine, false);
     CIniSettingsStore file("", kSettingsFile);
     CLayeredSettingsStore outer(registry, file, true);
