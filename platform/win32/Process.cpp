@@ -10,6 +10,7 @@ namespace {
 
 // LOAD_LIBRARY_SEARCH_SYSTEM32; the headers offer it only when built for Windows 8 and later.
 constexpr DWORD kSearchSystemFolderOnly = 0x00000800;
+constexpr const char* kKernelName = "kernel32.dll"; // always loaded, never looked for
 constexpr const char* kSearchFunctionName = "SetDefaultDllDirectories";
 
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
@@ -41,7 +42,7 @@ unsigned long processId() {
 void restrictLibrarySearch() {
     // Looked up rather than imported: Windows 7 without its 2011 loader update lacks the function,
     // and an import of it would keep the program from starting there.
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const HMODULE kernel = GetModuleHandleA(kKernelName);
     if (kernel == nullptr) {
         return;
     }
