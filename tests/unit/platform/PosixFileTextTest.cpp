@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -26,15 +25,17 @@ void put(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-// Runs `call` as a user that a folder's permissions bind: root is not bound, so under root the
-// call runs in a child process that has become "nobody". Returns what the call returned.
-int unprivileged(const std::function<int()>& call) {
-    if (geteuid() != 0) {
-        return call();
+// Saves "new" into the file. Unprivileged, the save runs as a user whom a folder's permissions
+// bind: root is not bound, so under root it runs in a child process that has become "nobody".
+// Returns the save's errno value.
+int save(const std::string& path, bool unprivileged) {
+    if (!unprivileged || geteuid() != 0) {
+        return platform::posix::replaceFile(path, "new");
     }
     const pid_t child = fork();
     if (child == 0) {
-        _exit(setgid(kNobody) == 0 && setuid(kNobody) == 0 ? call() : 255);
+        const bool dropped = setgid(kNobody) == 0 && setuid(kNobody) == 0;
+        _exit(dropped ? platform::posix::replaceFile(path, "new") : 255);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -43,57 +44,40 @@ int unprivileged(const std::function<int()>& call) {
 
 TEST(PosixFileText, SavingKeepsLinksAndWritesInPlaceWhereTheFolderTakesNoNewFile) {
     struct Row {
-        const char* what;
-        std::function<void(const std::string& folder)> prepare;
+        const char* link;  // what t.ini links to, or nothing for a plain file
+        bool exists;       // t.ini exists as a plain file, writable by all
         bool lockedFolder; // one that the user cannot add a file to
         int error;
-        const char* fileRead; // relative to the folder
-        const char* linkKept; // relative to the folder, or empty
+        const char* written; // the file that gets the new content
     };
     const Row rows[] = {
-        {"a link to a file",
-         [](const std::string& f) {
-             put(f + "/real.ini", "old content");
-             fs::create_symlink("real.ini", f + "/t.ini");
-         },
-         false, 0, "real.ini", "t.ini"},
-        {"a link to a link in another folder",
-         [](const std::string& f) {
-             fs::create_directory(f + "/other");
-             put(f + "/other/real.ini", "old");
-             fs::create_symlink("real.ini", f + "/other/link.ini");
-             fs::create_symlink(f + "/other/link.ini", f + "/t.ini");
-         },
-         false, 0, "other/real.ini", "t.ini"},
-        {"a dangling link",
-         [](const std::string& f) { fs::create_symlink("made.ini", f + "/t.ini"); }, false, 0,
-         "made.ini", "t.ini"},
-        {"a writable file in a locked folder",
-         [](const std::string& f) {
-             put(f + "/t.ini", "old content, longer than the new");
-             chmod((f + "/t.ini").c_str(), 0666);
-         },
-         true, 0, "t.ini", ""},
-        {"no file in a locked folder", [](const std::string&) {}, true, EACCES, "", ""},
+        {"sub/link.ini", false, false, 0, "sub/real.ini"}, // sub/link.ini links to real.ini
+        {"made.ini", false, false, 0, "made.ini"},         // a dangling link
+        {nullptr, true, true, 0, "t.ini"},
+        {nullptr, false, true, EACCES, nullptr},
     };
     for (const Row& row : rows) {
         const std::string folder = qvtest::freshDirectory("filetext");
-        row.prepare(folder);
-        const auto save = [&] { return platform::posix::replaceFile(folder + "/t.ini", "new"); };
-        if (row.lockedFolder) {
-            chmod(folder.c_str(), 0555);
+        const std::string what = row.link != nullptr ? row.link : row.exists ? "file" : "no file";
+        fs::create_directory(folder + "/sub");
+        put(folder + "/sub/real.ini", "old content");
+        fs::create_symlink("real.ini", folder + "/sub/link.ini");
+        if (row.link != nullptr) {
+            fs::create_symlink(row.link, folder + "/t.ini");
         }
-        EXPECT_EQ(row.error, row.lockedFolder ? unprivileged(save) : save()) << row.what;
+        if (row.exists) {
+            put(folder + "/t.ini", "old content, longer than the new");
+            chmod((folder + "/t.ini").c_str(), 0666);
+        }
+        chmod(folder.c_str(), row.lockedFolder ? 0555 : 0755);
+        EXPECT_EQ(row.error, save(folder + "/t.ini", row.lockedFolder)) << what;
         chmod(folder.c_str(), 0755);
-        if (*row.fileRead != '\0') {
-            EXPECT_EQ("new", qvtest::readText(folder + "/" + row.fileRead)) << row.what;
+        if (row.written != nullptr) {
+            EXPECT_EQ("new", qvtest::readText(folder + "/" + row.written)) << what;
         }
-        if (*row.linkKept != '\0') {
-            EXPECT_TRUE(fs::is_symlink(folder + "/" + row.linkKept)) << row.what;
-        }
+        EXPECT_EQ(row.link != nullptr, fs::is_symlink(folder + "/t.ini")) << what;
         for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-            EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".tmp"))
-                << row.what << ": a temporary file stayed";
+            EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".tmp")) << what;
         }
     }
 }
@@ -105,29 +89,25 @@ TEST(PosixFileText, SavingRemovesOnlyWhatKilledRunsLeft) {
     }
     waitpid(child, nullptr, 0);
     const std::string dead = std::to_string(child);
-    const std::string folder = qvtest::freshDirectory("leftovers");
     // No process has the largest id, but a writer in another process-id namespace may use it.
-    const std::string lockedName = "qvproxy.ini.tmp2147483647";
-    struct Row {
-        std::string name;
-        bool removed;
-    };
-    const Row rows[] = {
+    const std::string locked = "qvproxy.ini.tmp2147483647";
+    const std::string folder = qvtest::freshDirectory("leftovers");
+    const std::pair<std::string, bool> rows[] = {
         {"qvproxy.ini.tmp" + dead, true},
         {"qvproxy.ini.tmp1", false}, // a live process's
-        {lockedName, false},         // its writer holds the lock
+        {locked, false},             // its writer holds the lock
         {"qvproxy.ini.tmp" + dead + "x", false},
         {"other.ini.tmp" + dead, false},
     };
-    for (const Row& row : rows) {
-        put(folder + "/" + row.name, "partial");
+    for (const auto& [name, removed] : rows) {
+        put(folder + "/" + name, "partial");
     }
-    const int held = open((folder + "/" + lockedName).c_str(), O_RDONLY);
+    const int held = open((folder + "/" + locked).c_str(), O_RDONLY);
     ASSERT_EQ(0, flock(held, LOCK_EX));
 
     ASSERT_EQ(0, platform::posix::replaceFile(folder + "/qvproxy.ini", "new"));
-    for (const Row& row : rows) {
-        EXPECT_EQ(!row.removed, qvtest::fileExists(folder + "/" + row.name)) << row.name;
+    for (const auto& [name, removed] : rows) {
+        EXPECT_EQ(!removed, qvtest::fileExists(folder + "/" + name)) << name;
     }
     close(held);
 }
