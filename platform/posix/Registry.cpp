@@ -55,7 +55,7 @@ bool isPredefined(RegKey key) {
 
 // The home folder of this process's user as the password database has it, or empty.
 std::string homeOfUser() {
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : kPasswordBufferSize);
     for (;;) {
         passwd entry{};
@@ -91,18 +91,34 @@ std::string rootFolder(RegKey root) {
     return config + "/quorvane/registry";
 }
 
-// A path for the log: control bytes as %XX, so that no folder name can break a line.
-std::string printable(const std::string& text) {
+// What escaping is for: a line of the values file, a key's folder name, or a path in the log
+// (control bytes only, so that no name can break a line).
+enum class Escaping { ValueLine, FolderName, LogText };
+
+bool needsEscape(unsigned char c, std::string::size_type at, Escaping use) {
+    const bool control = c < 0x20 || c == 0x7F || c == '%';
+    switch (use) {
+    case Escaping::ValueLine:
+        return c <= 0x20 || c == '%' || c > 0x7E;
+    case Escaping::FolderName:
+        return control || c == '/' || (at == 0 && c == '.');
+    case Escaping::LogText:
+        return control;
+    }
+    return true;
+}
+
+std::string escape(const std::string& text, Escaping use) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || byte == '%') {
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (needsEscape(c, i, use)) {
             out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0F];
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
         } else {
-            out += c;
+            out += static_cast<char>(c);
         }
     }
     return out;
@@ -113,10 +129,11 @@ std::string printable(const std::string& text) {
 std::string distrust(const struct stat& info, const std::string& folder) {
     const uid_t self = geteuid();
     if (info.st_uid != self && info.st_uid != kRootUser) {
-        return printable(folder) + " belongs to user " + std::to_string(info.st_uid);
+        return escape(folder, Escaping::LogText) + " belongs to user " +
+               std::to_string(info.st_uid);
     }
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        return printable(folder) + " may be written by other users";
+        return escape(folder, Escaping::LogText) + " may be written by other users";
     }
     return std::string();
 }
@@ -124,25 +141,6 @@ std::string distrust(const struct stat& info, const std::string& folder) {
 std::string distrust(const std::string& folder) {
     struct stat info {};
     return stat(folder.c_str(), &info) == 0 ? distrust(info, folder) : std::string();
-}
-
-std::string escape(const std::string& text, bool folderName) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (std::string::size_type i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const bool special =
-            folderName ? (c == '/' || c == '%' || c < 0x20 || c == 0x7F || (i == 0 && c == '.'))
-                       : (c <= 0x20 || c == '%' || c > 0x7E);
-        if (special) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
 }
 
 int hexDigit(char c) {
@@ -272,8 +270,8 @@ std::vector<Value> loadValues(const std::string& folder) {
 long storeValues(const std::string& folder, const std::vector<Value>& values) {
     std::string content;
     for (const Value& value : values) {
-        content += escape(value.name, false) + " " + std::to_string(value.type) + " " +
-                   escape(value.data, false) + "\n";
+        content += escape(value.name, Escaping::ValueLine) + " " + std::to_string(value.type) +
+                   " " + escape(value.data, Escaping::ValueLine) + "\n";
     }
     const int error = posix::replaceFile(folder + "/" + kValuesFile, content);
     if (error == 0) {
@@ -341,7 +339,7 @@ long walkToKey(RegKey root, const std::string& path, bool create, std::string& f
         if (!create) {
             return kRegFileNotFound;
         }
-        const std::string made = folder + "/" + escape(keyName, true);
+        const std::string made = folder + "/" + escape(keyName, Escaping::FolderName);
         if (mkdir(made.c_str(), 0755) != 0) {
             return errno == ENOENT ? kRegKeyDeleted : kRegAccessDenied;
         }
