@@ -16,6 +16,10 @@ namespace platform::posix {
 
 namespace {
 
+constexpr const char* kTemporaryTag = ".tmp"; // a temporary file is "<file>.tmp<process id>"
+constexpr int kMaxLinkDepth = 40;             // as the kernel's own limit for a path
+constexpr std::size_t kMaxProcessIdDigits = 10;
+
 char foldCase(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -34,10 +38,6 @@ int writeAll(int fd, const std::string& content) {
     }
     return 0;
 }
-
-constexpr const char* kTemporaryTag = ".tmp"; // a temporary file is "<file>.tmp<process id>"
-constexpr int kMaxLinkDepth = 40;             // as the kernel's own limit for a path
-constexpr std::size_t kMaxProcessIdDigits = 10;
 
 // The file that `path` names once symbolic links are followed, so that saving updates the file a
 // link points to and keeps the link, as Windows does. A dangling link names the file it would
@@ -100,18 +100,34 @@ void removeLeftovers(const std::string& target) {
     closedir(dir);
 }
 
-// Writes the content over the file itself, for a folder that takes no new file: as the Windows
-// functions always write, though a crash can then leave the file half written.
-int overwrite(const std::string& path, const std::string& content) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
+int writeFrom(int fd, const std::string& content) {
+    if (lseek(fd, 0, SEEK_SET) != 0) {
         return errno;
     }
-    int error = writeAll(fd, content);
+    const int error = writeAll(fd, content);
     if (error == 0 && ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
-        error = errno;
+        return errno;
     }
-    if (error == 0 && fsync(fd) != 0) {
+    return error;
+}
+
+// Writes the content over the file itself, for a folder that takes no new file, as the Windows
+// functions always write. A write that fails (a full disk) puts the old content back, which fits
+// where it was; only a crash in between can leave the file half written.
+int overwrite(const std::string& path, const std::string& content) {
+    const std::optional<std::string> old = readWholeFile(path);
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || !old) {
+        const int error = fd < 0 ? errno : EIO;
+        if (fd >= 0) {
+            close(fd);
+        }
+        return error;
+    }
+    int error = writeFrom(fd, content);
+    if (error != 0) {
+        writeFrom(fd, *old);
+    } else if (fsync(fd) != 0) {
         error = errno;
     }
     if (close(fd) != 0 && error == 0) {

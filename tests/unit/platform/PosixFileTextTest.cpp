@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,17 +27,17 @@ void put(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-// Saves "new" into the file. Unprivileged, the save runs as a user whom a folder's permissions
-// bind: root is not bound, so under root it runs in a child process that has become "nobody".
+// Saves in a child process that a folder's permissions bind (root is not, so there the child
+// becomes "nobody") and whose files cannot grow past `sizeLimit` bytes, as on a full disk.
 // Returns the save's errno value.
-int save(const std::string& path, bool unprivileged) {
-    if (!unprivileged || geteuid() != 0) {
-        return platform::posix::replaceFile(path, "new");
-    }
+int saveBound(const std::string& path, const std::string& content, rlim_t sizeLimit) {
     const pid_t child = fork();
     if (child == 0) {
-        const bool dropped = setgid(kNobody) == 0 && setuid(kNobody) == 0;
-        _exit(dropped ? platform::posix::replaceFile(path, "new") : 255);
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{sizeLimit, sizeLimit};
+        const bool bound = setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                           (geteuid() != 0 || (setgid(kNobody) == 0 && setuid(kNobody) == 0));
+        _exit(bound ? platform::posix::replaceFile(path, content) : 255);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -43,39 +45,50 @@ int save(const std::string& path, bool unprivileged) {
 }
 
 TEST(PosixFileText, SavingKeepsLinksAndWritesInPlaceWhereTheFolderTakesNoNewFile) {
+    const std::string old = "old content, longer than the new";
+    const std::string longer(old.size() + 10, 'n');
     struct Row {
         const char* link;  // what t.ini links to, or nothing for a plain file
         bool exists;       // t.ini exists as a plain file, writable by all
-        bool lockedFolder; // one that the user cannot add a file to
+        bool lockedFolder; // one that the user cannot add a file to, and a disk of `room` bytes
+        rlim_t room;
+        std::string content;
         int error;
-        const char* written; // the file that gets the new content
+        const char* read; // the file that is read after the save, and what it holds
+        std::string held;
     };
     const Row rows[] = {
-        {"sub/link.ini", false, false, 0, "sub/real.ini"}, // sub/link.ini links to real.ini
-        {"made.ini", false, false, 0, "made.ini"},         // a dangling link
-        {nullptr, true, true, 0, "t.ini"},
-        {nullptr, false, true, EACCES, nullptr},
+        {"sub/link.ini", false, false, 0, "new", 0, "sub/real.ini", "new"}, // a link to a link
+        {"made.ini", false, false, 0, "new", 0, "made.ini", "new"},         // a dangling link
+        {nullptr, true, true, RLIM_INFINITY, "new", 0, "t.ini", "new"},
+        {nullptr, true, true, old.size(), longer, EFBIG, "t.ini", old}, // the old content stays
+        {nullptr, false, true, RLIM_INFINITY, "new", EACCES, nullptr, ""},
     };
     for (const Row& row : rows) {
         const std::string folder = qvtest::freshDirectory("filetext");
         const std::string what = row.link != nullptr ? row.link : row.exists ? "file" : "no file";
         fs::create_directory(folder + "/sub");
-        put(folder + "/sub/real.ini", "old content");
+        put(folder + "/sub/real.ini", old);
         fs::create_symlink("real.ini", folder + "/sub/link.ini");
         if (row.link != nullptr) {
             fs::create_symlink(row.link, folder + "/t.ini");
         }
         if (row.exists) {
-            put(folder + "/t.ini", "old content, longer than the new");
+            put(folder + "/t.ini", old);
             chmod((folder + "/t.ini").c_str(), 0666);
         }
-        chmod(folder.c_str(), row.lockedFolder ? 0555 : 0755);
-        EXPECT_EQ(row.error, save(folder + "/t.ini", row.lockedFolder)) << what;
-        chmod(folder.c_str(), 0755);
-        if (row.written != nullptr) {
-            EXPECT_EQ("new", qvtest::readText(folder + "/" + row.written)) << what;
+        const std::string path = folder + "/t.ini";
+        if (row.lockedFolder) {
+            chmod(folder.c_str(), 0555);
+            EXPECT_EQ(row.error, saveBound(path, row.content, row.room)) << what;
+            chmod(folder.c_str(), 0755);
+        } else {
+            EXPECT_EQ(row.error, platform::posix::replaceFile(path, row.content)) << what;
         }
-        EXPECT_EQ(row.link != nullptr, fs::is_symlink(folder + "/t.ini")) << what;
+        if (row.read != nullptr) {
+            EXPECT_EQ(row.held, qvtest::readText(folder + "/" + row.read)) << what;
+        }
+        EXPECT_EQ(row.link != nullptr, fs::is_symlink(path)) << what;
         for (const auto& entry : fs::recursive_directory_iterator(folder)) {
             EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".tmp")) << what;
         }
