@@ -32,6 +32,17 @@ int verdict(bool reached) {
     return kExitNotReached;
 }
 
+// A registry store that another user could have planted is not used (it reads as unopened);
+// the log says why.
+void logRefusedStores() {
+    for (const platform::RegKey root : {platform::regCurrentUser(), platform::regLocalMachine()}) {
+        const std::string refusal = platform::regRefusal(root, kKeyPath);
+        if (!refusal.empty()) {
+            lprintf("PROXY: Registry not used: %s\n", refusal.c_str());
+        }
+    }
+}
+
 } // namespace
 
 int runDetection(const std::string& commandLine) {
@@ -49,6 +60,7 @@ int runDetection(const std::string& commandLine) {
     // mirrors between the registry and the file.
     CRegistrySettingsStore machine(platform::regLocalMachine(), kKeyPath, /*createMissing=*/false);
     CRegistrySettingsStore user(platform::regCurrentUser(), kKeyPath, /*createMissing=*/true);
+    logRefusedStores();
     CLayeredSettingsStore registry(user, machine, /*mirror=*/false);
     CIniSettingsStore file("", kSettingsFile);
     CLayeredSettingsStore outer(registry, file, /*mirror=*/true);

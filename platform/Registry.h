@@ -34,6 +34,12 @@ constexpr long kRegWriteFault = 29;   // ERROR_WRITE_FAULT: the value file could
 // missing key on the way. Key names along the path are separated by backslashes.
 long regOpenKey(RegKey root, const std::string& path, bool create, RegKey& opened);
 
+// Why the key at `path` below `root` is not used though it may exist, for the log: on POSIX, a
+// folder of it that another user owns or may write (such a key reads as kRegAccessDenied), or a
+// per-user root without a home folder. Empty when nothing stands in the way, and on Windows,
+// whose registry guards its keys itself.
+std::string regRefusal(RegKey root, const std::string& path);
+
 // Reads a value into `data`, whose size in bytes `size` gives. On return `size` holds the
 // value's size (also when it did not fit, with kRegMoreData). A text value stored without its
 // terminating zero gets one, as the Windows registry supplies it.

@@ -26,4 +26,6 @@ unsigned long processId() {
     return static_cast<unsigned long>(getpid());
 }
 
+void restrictLibrarySearch() {}
+
 } // namespace platform

@@ -1,9 +1,12 @@
 // Private profile files on POSIX, read and written by the rules of the Windows functions:
 // section and key names compare without letter case and with the blanks around them ignored;
-// a value is read without the blanks around it and without one pair of enclosing quotes; lines
-// before the first section header form the section with the empty name; lines without '=' are
-// not keys. Writing changes only the lines it must and keeps every other line, comment and
-// section exactly as it was; new lines end in CR LF as the Windows functions write them.
+// a value (and the caller's default) is read without the blanks around it and without one pair
+// of enclosing quotes; lines before the first section header form the section with the empty
+// name; lines without '=' are not keys. A line ends at CR LF, LF or a CR alone. A header is
+// '[' ... the last ']' of its line; a line with no ']' is no header. A UTF-8 byte-order mark is
+// no mark to Windows, only three bytes of the first line, which then is no header. Writing
+// changes only the lines it must and keeps every other line, comment and section exactly as it
+// was; new lines end in CR LF as the Windows functions write them.
 #include "platform/ProfileFile.h"
 #include "platform/posix/FileText.h"
 
@@ -21,7 +24,7 @@ constexpr const char* kNewLine = "\r\n";
 
 struct Line {
     std::string text;   // without its line end
-    std::string ending; // "\r\n", "\n" or empty for a last line without one
+    std::string ending; // "\r\n", "\n", "\r" or empty for a last line without one
 };
 
 // Where a section's lines lie: [header, end) in the line list, header == end for the lines
@@ -52,18 +55,16 @@ std::vector<Line> splitLines(const std::string& content) {
     std::vector<Line> lines;
     std::string::size_type start = 0;
     while (start < content.size()) {
-        const std::string::size_type newline = content.find('\n', start);
-        if (newline == std::string::npos) {
+        const std::string::size_type textEnd = content.find_first_of("\r\n", start);
+        if (textEnd == std::string::npos) {
             lines.push_back(Line{content.substr(start), ""});
             break;
         }
-        std::string::size_type textEnd = newline;
-        if (textEnd > start && content[textEnd - 1] == '\r') {
-            --textEnd;
-        }
-        lines.push_back(Line{content.substr(start, textEnd - start),
-                             content.substr(textEnd, newline + 1 - textEnd)});
-        start = newline + 1;
+        const bool crlf = content.compare(textEnd, 2, "\r\n") == 0;
+        const std::string::size_type next = textEnd + (crlf ? 2 : 1);
+        lines.push_back(
+            Line{content.substr(start, textEnd - start), content.substr(textEnd, next - textEnd)});
+        start = next;
     }
     return lines;
 }
@@ -76,16 +77,15 @@ std::string joinLines(const std::vector<Line>& lines) {
     return content;
 }
 
-// The section name of a header line "[name]", or nothing for any other line.
+// The section name of a header line "[name]", or nothing for any other line. The name runs to
+// the last ']', so "[a]b]" names "a]b", and what follows that ']' is ignored.
 std::optional<std::string> headerName(const std::string& text) {
     const std::string trimmed = trim(text);
-    if (trimmed.empty() || trimmed[0] != '[') {
+    const std::string::size_type close = trimmed.rfind(']');
+    if (trimmed.empty() || trimmed[0] != '[' || close == std::string::npos) {
         return std::nullopt;
     }
-    const std::string::size_type close = trimmed.find(']');
-    const std::string inner =
-        close == std::string::npos ? trimmed.substr(1) : trimmed.substr(1, close - 1);
-    return trim(inner);
+    return trim(trimmed.substr(1, close - 1));
 }
 
 std::optional<SectionSpan> findSection(const std::vector<Line>& lines, const std::string& section) {
@@ -127,13 +127,16 @@ std::optional<std::size_t> findKey(const std::vector<Line>& lines, const Section
     return std::nullopt;
 }
 
-std::string valueOfLine(const std::string& text) {
-    std::string value = trim(text.substr(text.find('=') + 1));
+std::string withoutQuotes(const std::string& value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
-        value = value.substr(1, value.size() - 2);
+        return value.substr(1, value.size() - 2);
     }
     return value;
+}
+
+std::string valueOfLine(const std::string& text) {
+    return withoutQuotes(trim(text.substr(text.find('=') + 1)));
 }
 
 bool writable(const std::string& path) {
@@ -161,8 +164,10 @@ std::size_t getProfileString(const std::string& section, const std::string& key,
     if (buffer == nullptr || size == 0) {
         return 0;
     }
-    // The default loses its trailing blanks, as the Windows function treats it.
-    std::string result = defaultValue.substr(0, defaultValue.find_last_not_of(" \t") + 1);
+    // The default loses its trailing blanks and then its quotes, as the Windows function treats
+    // it; leading blanks stay.
+    std::string result =
+        withoutQuotes(defaultValue.substr(0, defaultValue.find_last_not_of(" \t") + 1));
     if (const std::optional<std::string> content = posix::readWholeFile(path)) {
         const std::vector<Line> lines = splitLines(*content);
         if (const std::optional<SectionSpan> span = findSection(lines, section)) {

@@ -7,6 +7,10 @@
 // bytes above 0x7E are written as %XX; a text value shows its terminating zero as %00.
 // Folder names escape '/', '%' and a leading '.' the same way, so no key can take the name of
 // the values file.
+//
+// Another user must not be able to plant keys: a folder of a store (its root and every key) is
+// used only when it belongs to this user or to root and nobody else may write to it. Without a
+// home folder there is no per-user store; it never falls back to a folder that others share.
 #include "platform/Registry.h"
 #include "platform/posix/FileText.h"
 
@@ -15,6 +19,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +38,9 @@ constexpr std::uintptr_t kCurrentUserValue = 0x80000001;  // HKEY_CURRENT_USER
 constexpr std::uintptr_t kLocalMachineValue = 0x80000002; // HKEY_LOCAL_MACHINE
 constexpr const char* kRootVariable = "QV_REGISTRY_DIR";
 constexpr const char* kValuesFile = ".values";
+constexpr uid_t kRootUser = 0;
+constexpr std::size_t kPasswordBufferSize = 1024; // where the system suggests none
+constexpr std::size_t kMaxPasswordBufferSize = 1 << 20;
 
 struct Value {
     std::string name;
@@ -45,6 +53,23 @@ bool isPredefined(RegKey key) {
     return value == kCurrentUserValue || value == kLocalMachineValue;
 }
 
+// The home folder of this process's user as the password database has it, or empty.
+std::string homeOfUser() {
+    const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : kPasswordBufferSize);
+    for (;;) {
+        passwd entry{};
+        passwd* found = nullptr;
+        const int error = getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < kMaxPasswordBufferSize) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return error == 0 && found != nullptr && found->pw_dir != nullptr ? found->pw_dir : "";
+    }
+}
+
+// The folder of a root's keys; empty when the per-user root has no home folder to live in.
 std::string rootFolder(RegKey root) {
     const bool user = reinterpret_cast<std::uintptr_t>(root) == kCurrentUserValue;
     if (const char* moved = std::getenv(kRootVariable); moved != nullptr && *moved != '\0') {
@@ -58,21 +83,37 @@ std::string rootFolder(RegKey root) {
         config = xdg;
     } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         config = std::string(home) + "/.config";
+    } else if (const std::string home = homeOfUser(); !home.empty()) {
+        config = home + "/.config";
     } else {
-        config = "/tmp";
+        return std::string();
     }
     return config + "/quorvane/registry";
 }
 
-std::string escape(const std::string& text, bool folderName) {
+// What escaping is for: a line of the values file, a key's folder name, or a path in the log
+// (control bytes only, so that no name can break a line).
+enum class Escaping { ValueLine, FolderName, LogText };
+
+bool needsEscape(unsigned char c, std::string::size_type at, Escaping use) {
+    const bool control = c < 0x20 || c == 0x7F || c == '%';
+    switch (use) {
+    case Escaping::ValueLine:
+        return c <= 0x20 || c == '%' || c > 0x7E;
+    case Escaping::FolderName:
+        return control || c == '/' || (at == 0 && c == '.');
+    case Escaping::LogText:
+        return control;
+    }
+    return true;
+}
+
+std::string escape(const std::string& text, Escaping use) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (std::string::size_type i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const bool special =
-            folderName ? (c == '/' || c == '%' || c < 0x20 || c == 0x7F || (i == 0 && c == '.'))
-                       : (c <= 0x20 || c == '%' || c > 0x7E);
-        if (special) {
+        if (needsEscape(c, i, use)) {
             out += '%';
             out += kHex[c >> 4];
             out += kHex[c & 0x0F];
@@ -81,6 +122,25 @@ std::string escape(const std::string& text, bool folderName) {
         }
     }
     return out;
+}
+
+// Why a store folder may have been planted: empty when it belongs to this user or to root and
+// nobody else may write to it, else what is wrong with it.
+std::string distrust(const struct stat& info, const std::string& folder) {
+    const uid_t self = geteuid();
+    if (info.st_uid != self && info.st_uid != kRootUser) {
+        return escape(folder, Escaping::LogText) + " belongs to user " +
+               std::to_string(info.st_uid);
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return escape(folder, Escaping::LogText) + " may be written by other users";
+    }
+    return std::string();
+}
+
+std::string distrust(const std::string& folder) {
+    struct stat info {};
+    return stat(folder.c_str(), &info) == 0 ? distrust(info, folder) : std::string();
 }
 
 int hexDigit(char c) {
@@ -167,7 +227,7 @@ long keyFolder(RegKey key, std::string& path) {
     }
     if (isPredefined(key)) {
         path = rootFolder(key);
-        return kRegSuccess;
+        return path.empty() ? kRegAccessDenied : kRegSuccess;
     }
     struct stat info {};
     if (fstat(key->folder, &info) != 0 || info.st_nlink == 0) {
@@ -210,8 +270,8 @@ std::vector<Value> loadValues(const std::string& folder) {
 long storeValues(const std::string& folder, const std::vector<Value>& values) {
     std::string content;
     for (const Value& value : values) {
-        content += escape(value.name, false) + " " + std::to_string(value.type) + " " +
-                   escape(value.data, false) + "\n";
+        content += escape(value.name, Escaping::ValueLine) + " " + std::to_string(value.type) +
+                   " " + escape(value.data, Escaping::ValueLine) + "\n";
     }
     const int error = posix::replaceFile(folder + "/" + kValuesFile, content);
     if (error == 0) {
@@ -236,22 +296,18 @@ bool isText(std::uint32_t type) {
     return type == kRegSz;
 }
 
-} // namespace
-
-RegKey regCurrentUser() {
-    return reinterpret_cast<RegKey>(kCurrentUserValue);
-}
-RegKey regLocalMachine() {
-    return reinterpret_cast<RegKey>(kLocalMachineValue);
-}
-
-long regOpenKey(RegKey root, const std::string& path, bool create, RegKey& opened) {
-    opened = nullptr;
+// Walks from `root` down the key names of `path` (creating missing keys with `create`) to the
+// key's folder. A folder on the way that another user could have planted stops the walk with
+// kRegAccessDenied, and `refusal` says why.
+long walkToKey(RegKey root, const std::string& path, bool create, std::string& folder,
+               std::string& refusal) {
     if (!path.empty() && path[0] == '\\') {
         return kRegBadPathname;
     }
-    std::string folder;
     if (const long error = keyFolder(root, folder); error != kRegSuccess) {
+        if (isPredefined(root)) {
+            refusal = "no home folder for the per-user keys";
+        }
         return error;
     }
     if (isPredefined(root) && !isFolder(folder)) {
@@ -262,8 +318,9 @@ long regOpenKey(RegKey root, const std::string& path, bool create, RegKey& opene
             return error;
         }
     }
+    refusal = distrust(folder);
     std::string::size_type start = 0;
-    while (start <= path.size()) {
+    while (refusal.empty() && start <= path.size()) {
         std::string::size_type end = path.find('\\', start);
         if (end == std::string::npos) {
             end = path.size();
@@ -276,26 +333,58 @@ long regOpenKey(RegKey root, const std::string& path, bool create, RegKey& opene
         const std::string existing = findSubKey(folder, keyName);
         if (!existing.empty()) {
             folder += "/" + existing;
+            refusal = distrust(folder);
             continue;
         }
         if (!create) {
             return kRegFileNotFound;
         }
-        const std::string made = folder + "/" + escape(keyName, true);
+        const std::string made = folder + "/" + escape(keyName, Escaping::FolderName);
         if (mkdir(made.c_str(), 0755) != 0) {
             return errno == ENOENT ? kRegKeyDeleted : kRegAccessDenied;
         }
         folder = made;
     }
+    return refusal.empty() ? kRegSuccess : kRegAccessDenied;
+}
+
+} // namespace
+
+RegKey regCurrentUser() {
+    return reinterpret_cast<RegKey>(kCurrentUserValue);
+}
+RegKey regLocalMachine() {
+    return reinterpret_cast<RegKey>(kLocalMachineValue);
+}
+
+long regOpenKey(RegKey root, const std::string& path, bool create, RegKey& opened) {
+    opened = nullptr;
+    std::string folder;
+    std::string refusal;
+    if (const long error = walkToKey(root, path, create, folder, refusal); error != kRegSuccess) {
+        return error;
+    }
     if (!fullAccess(folder)) {
         return kRegAccessDenied;
     }
     const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0) {
+    struct stat info {};
+    // Judged again on what was opened, in case the folder was swapped since it was walked.
+    if (descriptor < 0 || fstat(descriptor, &info) != 0 || !distrust(info, folder).empty()) {
+        if (descriptor >= 0) {
+            close(descriptor);
+        }
         return kRegAccessDenied;
     }
     opened = new RegKeyHandle{folder, descriptor};
     return kRegSuccess;
+}
+
+std::string regRefusal(RegKey root, const std::string& path) {
+    std::string folder;
+    std::string refusal;
+    walkToKey(root, path, false, folder, refusal);
+    return refusal;
 }
 
 long regQueryValue(RegKey key, const std::string& name, std::uint32_t& type, void* data,

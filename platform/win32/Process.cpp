@@ -6,6 +6,17 @@
 
 namespace platform {
 
+namespace {
+
+// LOAD_LIBRARY_SEARCH_SYSTEM32; the headers offer it only when built for Windows 8 and later.
+constexpr DWORD kSearchSystemFolderOnly = 0x00000800;
+constexpr const char* kKernelName = "kernel32.dll"; // always loaded, never looked for
+constexpr const char* kSearchFunctionName = "SetDefaultDllDirectories";
+
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+
+} // namespace
+
 std::string programDirectory() {
     // Paths longer than MAX_PATH exist; grow the buffer until the whole path fits.
     std::vector<char> buffer(MAX_PATH);
@@ -26,6 +37,20 @@ std::string programDirectory() {
 
 unsigned long processId() {
     return GetCurrentProcessId();
+}
+
+void restrictLibrarySearch() {
+    // Looked up rather than imported: Windows 7 without its 2011 loader update lacks the function,
+    // and an import of it would keep the program from starting there.
+    const HMODULE kernel = GetModuleHandleA(kKernelName);
+    if (kernel == nullptr) {
+        return;
+    }
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, kSearchFunctionName)));
+    if (setDefault != nullptr) {
+        setDefault(kSearchSystemFolderOnly);
+    }
 }
 
 } // namespace platform

@@ -35,6 +35,10 @@ long regOpenKey(RegKey root, const std::string& path, bool create, RegKey& opene
     return result;
 }
 
+std::string regRefusal(RegKey, const std::string&) {
+    return std::string();
+}
+
 long regQueryValue(RegKey key, const std::string& name, std::uint32_t& type, void* data,
                    std::uint32_t& size) {
     DWORD valueType = REG_NONE;

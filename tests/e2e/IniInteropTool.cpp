@@ -1,5 +1,6 @@
 // Writes a known set of records into a settings file next to this program, or checks that a file
-// holds exactly that set. Run by one platform's build to write and by the other's to check.
+// holds exactly that set. Run by one platform's build to write and by the other's to check; the
+// read command prints one value of a given file, so that both builds can be asked alike.
 #include "settings/CIniSettingsStore.h"
 
 #include <cstdio>
@@ -67,8 +68,15 @@ bool check(const std::string& fileName) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 6 && std::strcmp(argv[1], "read") == 0) {
+        CIniSettingsStore store("", argv[2]);
+        std::printf("%s\n", store.getValue(argv[4], argv[5], argv[3]).c_str());
+        return 0;
+    }
     if (argc != 3 || (std::strcmp(argv[1], "write") != 0 && std::strcmp(argv[1], "check") != 0)) {
-        std::fprintf(stderr, "usage: ini_interop_tool write|check FILE-NEXT-TO-PROGRAM\n");
+        std::fprintf(stderr,
+                     "usage: ini_interop_tool write|check FILE-NEXT-TO-PROGRAM\n"
+                     "       ini_interop_tool read FILE-NEXT-TO-PROGRAM RECORD NAME DEFAULT\n");
         return 2;
     }
     const bool ok = std::strcmp(argv[1], "write") == 0 ? write(argv[2]) : check(argv[2]);

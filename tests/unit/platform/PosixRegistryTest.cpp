@@ -1,13 +1,18 @@
-// Where the POSIX registry keeps its keys, and that any name survives the trip to disk.
+// Where the POSIX registry keeps its keys, that any name survives the trip to disk, and that no
+// other user can plant a key.
 #include "TestSupport.h"
 
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <pwd.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +78,83 @@ TEST(PosixRegistry, UserKeysLiveInTheConfigFolderUnlessTheVariableMovesThem) {
     EXPECT_TRUE(fs::is_directory(moved + "/HKEY_LOCAL_MACHINE/Software/X"));
     EXPECT_EQ(platform::kRegFileNotFound,
               platform::regOpenKey(platform::regCurrentUser(), "Software\\X", false, key));
+}
+
+// Removes the folders a test made on the way to a key, as far as they are empty.
+void removeEmptyFolders(const std::string& base, const std::string& keyFolder) {
+    std::error_code ignored;
+    for (fs::path folder = keyFolder; !folder.empty(); folder = folder.parent_path()) {
+        fs::remove(base + "/" + folder.string(), ignored);
+    }
+    fs::remove(base, ignored);
+    fs::remove(fs::path(base).parent_path(), ignored);
+}
+
+TEST(PosixRegistry, WithoutHomeTheKeysLiveInTheUsersHomeNeverInASharedFolder) {
+    ScopedEnvironment noMove("QV_REGISTRY_DIR", nullptr);
+    ScopedEnvironment noXdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnvironment noHome("HOME", nullptr);
+    const std::string key = qvtest::testKeyPath("nohome");
+    std::string folder = key;
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    const std::string shared = "/tmp/quorvane/registry";
+    const std::string home =
+        std::string(getpwuid(geteuid())->pw_dir) + "/.config/quorvane/registry";
+    fs::create_directories(shared + "/" + folder); // as a run without HOME once left it
+
+    platform::RegKey opened = nullptr;
+    EXPECT_EQ(platform::kRegFileNotFound,
+              platform::regOpenKey(platform::regCurrentUser(), key, false, opened));
+    ASSERT_EQ(platform::kRegSuccess,
+              platform::regOpenKey(platform::regCurrentUser(), key, true, opened));
+    platform::regCloseKey(opened);
+    EXPECT_TRUE(fs::is_directory(home + "/" + folder));
+    removeEmptyFolders(home, folder);
+    removeEmptyFolders(shared, folder);
+}
+
+TEST(PosixRegistry, NeverUsesAFolderAnotherUserOwnsOrMayWrite) {
+    constexpr uid_t kOtherUser = 4242;
+    struct Row {
+        std::string folder; // below the registry folder, changed after the key was made
+        uid_t owner;        // or 0 to keep
+        mode_t mode;        // or 0 to keep
+        std::string refusal;
+    };
+    const std::string otherOwner = " belongs to user 4242";
+    const std::string othersWrite = " may be written by other users";
+    const Row rows[] = {
+        {"HKEY_CURRENT_USER", 0, 0, ""},
+        {"HKEY_CURRENT_USER", kOtherUser, 0, otherOwner},
+        {"HKEY_CURRENT_USER", 0, 0757, othersWrite},
+        {"HKEY_CURRENT_USER/Software", 0, 0775, othersWrite},
+        {"HKEY_CURRENT_USER/Software/Planted", kOtherUser, 0, otherOwner},
+    };
+    for (const Row& row : rows) {
+        if (row.owner != 0 && geteuid() != 0) {
+            continue; // only root can give a folder to another user
+        }
+        const std::string registry = qvtest::freshDirectory("planted");
+        ScopedEnvironment move("QV_REGISTRY_DIR", registry);
+        platform::RegKey key = nullptr;
+        ASSERT_EQ(platform::kRegSuccess,
+                  platform::regOpenKey(platform::regCurrentUser(), "Software\\Planted", true, key));
+        platform::regCloseKey(key);
+        const std::string folder = registry + "/" + row.folder;
+        if (row.owner != 0) {
+            ASSERT_EQ(0, chown(folder.c_str(), row.owner, static_cast<gid_t>(-1)));
+        }
+        if (row.mode != 0) {
+            ASSERT_EQ(0, chmod(folder.c_str(), row.mode));
+        }
+        EXPECT_EQ(row.refusal.empty() ? platform::kRegSuccess : platform::kRegAccessDenied,
+                  platform::regOpenKey(platform::regCurrentUser(), "Software\\Planted", false, key))
+            << row.folder;
+        platform::regCloseKey(key);
+        EXPECT_EQ(row.refusal.empty() ? "" : folder + row.refusal,
+                  platform::regRefusal(platform::regCurrentUser(), "Software\\Planted"))
+            << row.folder;
+    }
 }
 
 TEST(PosixRegistry, AnyKeyOrValueNameSurvivesTheTripToDisk) {

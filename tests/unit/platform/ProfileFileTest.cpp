@@ -45,6 +45,11 @@ TEST_F(ProfileFileTest, ReadsWhatTheWindowsFunctionsRead) {
              "half=\"open\r\n"
              "empty=\r\n"
              "no equals sign\r\n"
+             "[Man]ual] after\r\n"
+             "inner=to the last bracket\r\n"
+             "[open\r\n"
+             "afterOpen=no header above\r\n"
+             "[cr]\rcr=alone\rnext=line\r"
              "[lf]\n"
              "unix=lf line\n"
              "last=no line end");
@@ -63,6 +68,12 @@ TEST_F(ProfileFileTest, ReadsWhatTheWindowsFunctionsRead) {
         {"Section One", "no equals sign", "<default>"},
         {"Section One", "missing", "<default>"},
         {"missing", "top", "<default>"},
+        {"Man]ual", "inner", "to the last bracket"},
+        {"Man", "inner", "<default>"},
+        {"Man]ual", "afterOpen", "no header above"}, // a '[' line without ']' is no header
+        {"open", "afterOpen", "<default>"},
+        {"cr", "cr", "alone"}, // a CR alone ends a line
+        {"cr", "next", "line"},
         {"lf", "unix", "lf line"},
         {"lf", "last", "no line end"},
     };
@@ -71,8 +82,21 @@ TEST_F(ProfileFileTest, ReadsWhatTheWindowsFunctionsRead) {
     }
 }
 
+TEST_F(ProfileFileTest, AUtf8ByteOrderMarkIsPartOfTheFirstLine) {
+    writeRaw("\xEF\xBB\xBF[first]\r\nk=1\r\n[second]\r\nk=2\r\n");
+#ifdef _WIN32
+    const std::string first = "1"; // Wine skips the mark; Windows reads it as text, as POSIX does
+#else
+    const std::string first = "<default>";
+#endif
+    EXPECT_EQ(first, get("first", "k"));
+    EXPECT_EQ("2", get("second", "k"));
+}
+
 TEST_F(ProfileFileTest, DefaultsLoseTrailingBlanksAndLongValuesAreCut) {
     EXPECT_EQ("  dflt", get("s", "k", "  dflt  "));
+    EXPECT_EQ("in quotes", get("s", "k", "\"in quotes\"  ")); // blanks go first, then quotes
+    EXPECT_EQ(" 'x'", get("s", "k", " 'x'"));
     ASSERT_TRUE(writeProfileString("s", std::string("big"), std::string(5000, 'v'), path));
     EXPECT_EQ(std::string(4095, 'v'), get("s", "big"));
 
