@@ -3,8 +3,8 @@
 // a value (and the caller's default) is read without the blanks around it and without one pair
 // of enclosing quotes; lines before the first section header form the section with the empty
 // name; lines without '=' are not keys. A line ends at CR LF, LF or a CR alone. A header is
-// '[' ... the last ']' of its line; a line with no ']' is no header. A UTF-8 byte-order mark is
-// no mark to Windows, only three bytes of the first line, which then is no header. Writing
+// '[' ... the last ']' of its line; a line with no ']' is no header. A UTF-8 byte-order mark at
+// the start is read past, as the Windows functions (under Wine) do, and kept when writing. Writing
 // changes only the lines it must and keeps every other line, comment and section exactly as it
 // was; new lines end in CR LF as the Windows functions write them.
 #include "platform/ProfileFile.h"
@@ -21,6 +21,14 @@ namespace platform {
 namespace {
 
 constexpr const char* kNewLine = "\r\n";
+// Editors such as Notepad may begin a file with it.
+constexpr const char* kUtf8Mark = "\xEF\xBB\xBF";
+
+// The byte-order mark that `content` begins with, or "".
+std::string markOf(const std::string& content) {
+    const std::size_t length = std::strlen(kUtf8Mark);
+    return content.compare(0, length, kUtf8Mark) == 0 ? content.substr(0, length) : std::string();
+}
 
 struct Line {
     std::string text;   // without its line end
@@ -169,7 +177,7 @@ std::size_t getProfileString(const std::string& section, const std::string& key,
     std::string result =
         withoutQuotes(defaultValue.substr(0, defaultValue.find_last_not_of(" \t") + 1));
     if (const std::optional<std::string> content = posix::readWholeFile(path)) {
-        const std::vector<Line> lines = splitLines(*content);
+        const std::vector<Line> lines = splitLines(content->substr(markOf(*content).size()));
         if (const std::optional<SectionSpan> span = findSection(lines, section)) {
             if (const std::optional<std::size_t> at = findKey(lines, *span, key)) {
                 result = valueOfLine(lines[*at].text);
@@ -185,7 +193,9 @@ std::size_t getProfileString(const std::string& section, const std::string& key,
 bool writeProfileString(const std::string& section, const std::optional<std::string>& key,
                         const std::optional<std::string>& value, const std::string& path) {
     const std::optional<std::string> content = posix::readWholeFile(path);
-    std::vector<Line> lines = content ? splitLines(*content) : std::vector<Line>();
+    const std::string mark = content ? markOf(*content) : std::string();
+    std::vector<Line> lines =
+        content ? splitLines(content->substr(mark.size())) : std::vector<Line>();
     const std::optional<SectionSpan> span = findSection(lines, section);
 
     if (!key || !value) {
@@ -221,7 +231,7 @@ bool writeProfileString(const std::string& section, const std::optional<std::str
             insertIntoSection(lines, *span, Line{keyText + "=" + *value, kNewLine});
         }
     }
-    return writable(path) && posix::replaceFile(path, joinLines(lines)) == 0;
+    return writable(path) && posix::replaceFile(path, mark + joinLines(lines)) == 0;
 }
 
 } // namespace platform

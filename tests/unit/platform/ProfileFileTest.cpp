@@ -82,15 +82,13 @@ TEST_F(ProfileFileTest, ReadsWhatTheWindowsFunctionsRead) {
     }
 }
 
-TEST_F(ProfileFileTest, AUtf8ByteOrderMarkIsPartOfTheFirstLine) {
+TEST_F(ProfileFileTest, AUtf8ByteOrderMarkIsReadPastAndKept) {
     writeRaw("\xEF\xBB\xBF[first]\r\nk=1\r\n[second]\r\nk=2\r\n");
-#ifdef _WIN32
-    const std::string first = "1"; // Wine skips the mark; Windows reads it as text, as POSIX does
-#else
-    const std::string first = "<default>";
-#endif
-    EXPECT_EQ(first, get("first", "k"));
+    EXPECT_EQ("1", get("first", "k"));
     EXPECT_EQ("2", get("second", "k"));
+    ASSERT_TRUE(writeProfileString("first", std::string("k"), std::string("3"), path));
+    EXPECT_EQ("3", get("first", "k"));
+    EXPECT_EQ(0u, raw().find("\xEF\xBB\xBF[first]\r\nk=3\r\n")) << raw();
 }
 
 TEST_F(ProfileFileTest, DefaultsLoseTrailingBlanksAndLongValuesAreCut) {
