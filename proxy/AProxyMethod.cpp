@@ -21,22 +21,6 @@ bool AProxyMethod::fail(CTCPSocket** socketOut) {
     return false;
 }
 
-std::string AProxyMethod::printable(const std::string& host) {
-    std::string shown;
-    for (const char c : host) {
-        if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\0') {
-            shown += "\\0";
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
 bool AProxyMethod::breaksTheLine(const std::string& host) {
     return host.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }

@@ -2,6 +2,7 @@
 // base class is the null method, which never connects.
 #pragma once
 
+#include "log/LogText.h"
 #include "proxy/ProxyTypes.h"
 
 #include <cstdint>
@@ -33,10 +34,6 @@ public:
 protected:
     // Closes and destroys the attempt's stream and reports the failure.
     static bool fail(CTCPSocket** socketOut);
-
-    // The target host as it may appear in a log line: line breaks shown escaped, so a hostile
-    // name cannot start lines of its own in the log.
-    static std::string printable(const std::string& host);
 
     // True when the host holds a CR, LF or NUL, which would break a request line.
     static bool breaksTheLine(const std::string& host);

@@ -4,12 +4,15 @@
 #include "net/CCancelToken.h"
 #include "platform/ProxySettings.h"
 #include "proxy/CTCPProxyConnector.h"
+#include "proxy/LateCandidates.h"
 #include "proxy/ProxySettingsDetection.h"
 #include "proxy/StoredRecords.h"
+#include "proxy/UniqueRoutes.h"
 #include "settings/ASettingsStore.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,6 +58,57 @@ std::string attemptName(const ProxyCandidate& candidate) {
     return name;
 }
 
+// Tries the candidates, and the routes the scripts name as they arrive, until all have ended or
+// the wait is over. The late routes join `candidates` once every thread has been joined.
+void runAttempts(CTCPProxyConnector* connector, std::vector<ProxyCandidate>& candidates,
+                 std::vector<ProxyScriptJob> scripts) {
+    // Every attempt runs under a cancel token of its own; at the time-out the probe cancels them
+    // instead of killing threads, which could die holding the heap, log or loader lock.
+    const std::size_t attempts =
+        std::min(candidates.size(), static_cast<std::size_t>(probe::kMaxAttempts));
+    std::vector<std::unique_ptr<CCancelToken>> tokens;
+    std::vector<std::thread> threads;
+    Completion completion;
+    auto start = [&tokens, &threads, &completion](std::function<void()> attempt) {
+        tokens.push_back(std::make_unique<CCancelToken>());
+        CCancelToken* token = tokens.back().get();
+        completion.started();
+        try {
+            threads.emplace_back([attempt, token, &completion] {
+                {
+                    const CCancelToken::Scope scope(*token);
+                    attempt();
+                }
+                completion.finished();
+            });
+        } catch (const std::system_error&) {
+            // A thread that cannot be started leaves its candidate untried.
+            completion.finished();
+        }
+    };
+    for (std::size_t i = 0; i < attempts; ++i) {
+        ProxyCandidate* candidate = &candidates[i];
+        start([candidate] { probeAttempt(candidate); });
+    }
+    // The script's proxies join on a thread of their own as soon as it answers, and share the
+    // attempts' wait and cancellation.
+    std::vector<ProxyCandidate> late;
+    if (!scripts.empty()) {
+        start([&scripts, connector, &candidates, attempts, &late] {
+            runLateCandidates(std::move(scripts), connector, candidates,
+                              static_cast<std::size_t>(probe::kMaxAttempts) - attempts, late);
+        });
+    }
+    completion.waitUntil(std::chrono::steady_clock::now() + probe::kWaitForAll);
+    for (const std::unique_ptr<CCancelToken>& token : tokens) {
+        token->cancel();
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    candidates.insert(candidates.end(), late.begin(), late.end());
+}
+
 } // namespace
 
 int probeAttempt(ProxyCandidate* candidate) {
@@ -90,40 +144,11 @@ bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsS
         direct.targetPort = target.port;
         candidates.push_back(direct);
     }
-    detectProxySettings(connector, candidates, targets, settings);
+    std::vector<ProxyScriptJob> scripts;
+    detectProxySettings(connector, candidates, targets, settings, scripts);
+    candidates = uniqueRoutes({candidates});
 
-    // Every attempt runs under a cancel token of its own; at the time-out the probe cancels them
-    // instead of killing threads, which could die holding the heap, log or loader lock.
-    const std::size_t attempts =
-        std::min(candidates.size(), static_cast<std::size_t>(probe::kMaxAttempts));
-    std::vector<std::unique_ptr<CCancelToken>> tokens;
-    std::vector<std::thread> threads;
-    Completion completion;
-    for (std::size_t i = 0; i < attempts; ++i) {
-        tokens.push_back(std::make_unique<CCancelToken>());
-        CCancelToken* token = tokens.back().get();
-        ProxyCandidate* candidate = &candidates[i];
-        completion.started();
-        try {
-            threads.emplace_back([candidate, token, &completion] {
-                {
-                    const CCancelToken::Scope scope(*token);
-                    probeAttempt(candidate);
-                }
-                completion.finished();
-            });
-        } catch (const std::system_error&) {
-            // A thread that cannot be started leaves its candidate untried.
-            completion.finished();
-        }
-    }
-    completion.waitUntil(std::chrono::steady_clock::now() + probe::kWaitForAll);
-    for (const std::unique_ptr<CCancelToken>& token : tokens) {
-        token->cancel();
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    runAttempts(connector, candidates, std::move(scripts));
 
     store->setValue("", "", probe::kDetectedRecord);
     int written = 0;
