@@ -7,6 +7,7 @@
 #include "proxy/ProxyScriptAnswer.h"
 #include "proxy/UniqueRoutes.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -87,13 +88,34 @@ std::vector<ProxyCandidate> candidatesOf(const ProxyScriptJob& job,
     candidate.targetPort = job.target.port;
     candidate.writeOrder = kScriptWriteOrder;
     for (const ScriptProxy& proxy : entries.proxies) {
-        lprintf("PROXY: Try 'script' %s:%d\n", printable(proxy.host).c_str(), proxy.port);
         candidate.method = proxy.method;
         candidate.proxyHost = proxy.host;
         candidate.proxyPort = proxy.port;
         found.push_back(candidate);
     }
     return found;
+}
+
+bool listed(const std::vector<ProxyCandidate>& list, const ProxyCandidate& candidate) {
+    return std::any_of(list.begin(), list.end(), [&candidate](const ProxyCandidate& other) {
+        return sameRoute(candidate, other);
+    });
+}
+
+// Which of the script's proxies are tried, which were candidates already, and which found no
+// free attempt slot.
+void logArrivals(const std::vector<ProxyCandidate>& started,
+                 const std::vector<ProxyCandidate>& arriving,
+                 const std::vector<ProxyCandidate>& late) {
+    std::vector<ProxyCandidate> seen = started;
+    for (const ProxyCandidate& candidate : arriving) {
+        const char* what = listed(late, candidate) && !listed(seen, candidate) ? "Try"
+                           : listed(seen, candidate) ? "Already a candidate:"
+                                                     : "No attempt slot left for";
+        lprintf("PROXY: %s 'script' %s:%d\n", what, printable(candidate.proxyHost).c_str(),
+                candidate.proxyPort);
+        seen.push_back(candidate);
+    }
 }
 
 // Tries every candidate of `late` at once until all have ended or the probe stops them.
@@ -172,6 +194,7 @@ void runLateCandidates(std::vector<ProxyScriptJob> jobs, CTCPProxyConnector* con
         if (late.size() > freeSlots) {
             late.erase(late.begin() + static_cast<std::ptrdiff_t>(freeSlots), late.end());
         }
+        logArrivals(started, arriving, late);
         tryAll(late, shared);
     }
     if (token != nullptr) {

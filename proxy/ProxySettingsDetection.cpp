@@ -159,7 +159,8 @@ void readMachineWide(platform::AProxySettingsSession& session, CTCPProxyConnecto
         return;
     }
     lprintf("PROXY: Machine-wide proxy: '%s'", shown(*result->server).c_str());
-    if (result->bypass) {
+    // WinHTTP gives an empty text where no bypass list is set.
+    if (result->bypass && !result->bypass->empty()) {
         lprintf(" Bypass list: '%s'", shown(*result->bypass).c_str());
     }
     lprintf("\n");

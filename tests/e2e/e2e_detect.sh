@@ -123,6 +123,16 @@ grep -q "^PROXY: \[0\] \[127.0.0.1:$closed_port\] \[ERROR:10061\] \[[0-9]*ms\]$"
   fail "no ERROR line for the direct attempt"
 expect_eq "no Detected record" "<absent>" "$(reg_value 'Detected\0000' ProxyMethod)"
 
+# Natively the variable is read as the LAN's proxy and again by libproxy where it is installed;
+# Wine's WinINet reads it as the LAN's proxy and its WinHTTP as the machine-wide one.
+echo "case e: a proxy named by two sources is tried once"
+reg_clear
+http_proxy="http://127.0.0.1:$closed_port" run 127.0.0.1 "$open_port"
+expect_eq "exit code" 0 "$status"
+expect_eq "attempts through the proxy" 1 \
+  "$(grep -c "^PROXY: \[100\] \[127.0.0.1:$open_port\]via\[127.0.0.1:$closed_port\] \[ERROR:" <<<"$log")"
+expect_eq "registry Detected\\0000 method" 0 "$(reg_value 'Detected\0000' ProxyMethod)"
+
 echo "no target at all"
 reg_clear
 run

@@ -121,7 +121,8 @@ TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
          [] { return "127.0.0.1:H"; },
          false,
          {"100"},
-         {"PROXY: Try 'script' 127.0.0.1:H", "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:H] [OK:0]"}},
+         {"PROXY: Already a candidate: 'script' 127.0.0.1:H",
+          "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:H] [OK:0]"}},
         {"a script that never answers costs only its deadline",
          false,
          [released] {
