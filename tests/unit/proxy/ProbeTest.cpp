@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -100,8 +99,8 @@ TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
     std::shared_future<void> released = never->get_future().share();
     struct Row {
         const char* name;
-        bool staticProxy;                    // the settings also name the working proxy
-        std::function<std::string()> answer; // the script's list; "!" for a failure
+        bool staticProxy;   // the settings also name the working proxy
+        std::string answer; // the script's list; "!" for a failure, "" for none ever
         bool directWorks;
         std::vector<std::string> methods; // of the records, in order
         std::vector<std::string> lines;   // starts of lines that must appear once each
@@ -109,7 +108,7 @@ TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
     const Row rows[] = {
         {"a dead and a working proxy: both tried, the working one recorded",
          false,
-         [] { return "PROXY 127.0.0.1:C; PROXY 127.0.0.1:H; DIRECT"; },
+         "PROXY 127.0.0.1:C; PROXY 127.0.0.1:H; DIRECT",
          false,
          {"100"},
          {"PROXY: Proxy script answered 'PROXY 127.0.0.1:C; PROXY 127.0.0.1:H; DIRECT' [",
@@ -118,23 +117,20 @@ TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
           "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:H] [OK:0]"}},
         {"a proxy named statically and by the script is tried once",
          true,
-         [] { return "127.0.0.1:H"; },
+         "127.0.0.1:H",
          false,
          {"100"},
          {"PROXY: Already a candidate: 'script' 127.0.0.1:H",
           "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:H] [OK:0]"}},
         {"a script that never answers costs only its deadline",
          false,
-         [released] {
-             released.wait();
-             return std::string("PROXY 127.0.0.1:H");
-         },
+         "",
          true,
          {"0"},
          {"PROXY: Proxy script gave no answer within 5000ms"}},
         {"a failed script adds nothing",
          false,
-         [] { return "!"; },
+         "!",
          true,
          {"0"},
          {"PROXY: Proxy script failed 12167 ["}},
@@ -158,14 +154,20 @@ TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
             }
             return text;
         };
-        auto answer = row.answer;
-        FakeSettings settings(row.staticProxy ? "http=" + at(http.port()) : "", [answer, named] {
-            platform::ProxyScriptAnswer result;
-            result.proxies = named(answer());
-            result.failed = result.proxies == "!";
-            result.error = result.failed ? 12167 : 0; // ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT
-            return result;
-        });
+        // The script owns all it touches: it may outlive the row.
+        FakeSettings settings(row.staticProxy ? "http=" + at(http.port()) : "",
+                              [answer = named(row.answer), released] {
+                                  if (answer.empty()) {
+                                      released.wait();
+                                  }
+                                  platform::ProxyScriptAnswer result;
+                                  result.proxies = answer;
+                                  result.failed = answer == "!";
+                                  result.error = result.failed
+                                                     ? 12167
+                                                     : 0; // ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT
+                                  return result;
+                              });
         const auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(probeDetected(&connector, {{"127.0.0.1", targetPort}}, &store, settings));
         EXPECT_LT(std::chrono::steady_clock::now() - start, probe::kWaitForAll);

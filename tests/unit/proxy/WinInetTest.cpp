@@ -125,13 +125,19 @@ private:
 
 TEST(WinInet, CopyPlantedBesideTheProgramIsNeverLoaded) {
     ASSERT_FALSE(wininetLoaded());
-    // An unguarded load must find the plant, or this test could not tell the two loads apart.
+    // An unguarded load must find the plant, or this test could not tell the two loads apart. A
+    // planted winhttp.dll, if loaded, would make the machine-wide query fail.
     const HMODULE planted = LoadLibraryA("wininet.dll");
     ASSERT_NE(nullptr, planted);
     ASSERT_NE(nullptr, reinterpret_cast<void*>(GetProcAddress(planted, "plantedMarker")))
         << "expected the planted wininet.dll beside the test program, got another";
     FreeLibrary(planted);
     ASSERT_FALSE(wininetLoaded());
+    const HMODULE plantedHttp = LoadLibraryA("winhttp.dll");
+    ASSERT_NE(nullptr, plantedHttp);
+    ASSERT_EQ(nullptr, reinterpret_cast<void*>(GetProcAddress(plantedHttp, "WinHttpOpen")))
+        << "expected the planted winhttp.dll, which lacks WinHttpOpen, got another";
+    FreeLibrary(plantedHttp);
 
     const qvtest::LogCapture log;
     std::vector<ProxyCandidate> candidates;
