@@ -2,6 +2,7 @@
 // base class is the null method, which never connects.
 #pragma once
 
+#include "log/LogText.h"
 #include "proxy/ProxyTypes.h"
 
 #include <cstdint>

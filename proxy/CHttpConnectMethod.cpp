@@ -1,8 +1,8 @@
 #include "proxy/CHttpConnectMethod.h"
 
+#include "log/LogText.h"
 #include "net/CTCPSocket.h"
 #include "platform/Socket.h"
-#include "proxy/HostText.h"
 #include "proxy/HttpConnectWire.h"
 #include "proxy/ProxyTunnel.h"
 
@@ -38,7 +38,7 @@ bool judge(ProxyTunnel& tunnel, const char* answer) {
     const httpconnect::StatusLine line = httpconnect::scanStatusLine(answer);
     if (!line.wellFormed) {
         tunnel.say("error reading response: malformed status line '%s'",
-                   hosttext::printable(httpconnect::firstLine(answer)).c_str());
+                   printable(httpconnect::firstLine(answer)).c_str());
         return false;
     }
     tunnel.say("[RESPONSE %s:%d]%s\n", line.version.c_str(), line.status, line.rest.c_str());

@@ -1,10 +1,10 @@
 #include "proxy/CSocksMethod.h"
 
+#include "log/LogText.h"
 #include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "net/CTCPSocket.h"
 #include "platform/Socket.h"
-#include "proxy/HostText.h"
 #include "proxy/ProxyTunnel.h"
 #include "proxy/SocksWire.h"
 
@@ -72,7 +72,7 @@ bool CSocksMethod::connect(CTCPSocket** socketOut, std::string targetHost, std::
                            std::string proxyHost, std::uint16_t proxyPort) {
     *socketOut = nullptr;
     ProxyTunnel tunnel(kWording, targetHost, targetPort);
-    if (hosttext::breaksTheLine(targetHost)) {
+    if (breaksTheLine(targetHost)) {
         lastError = platform::kSockInvalidArgument;
         tunnel.say("target host refused: it holds a line break or a zero byte");
         return false;

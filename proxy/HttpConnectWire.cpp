@@ -1,6 +1,6 @@
 #include "proxy/HttpConnectWire.h"
 
-#include "proxy/HostText.h"
+#include "log/LogText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,7 +28,7 @@ bool endsStatus(const char* after) {
 
 RequestProblem buildRequest(const std::string& targetHost, std::uint16_t targetPort,
                             std::string& request) {
-    if (hosttext::breaksTheLine(targetHost)) {
+    if (breaksTheLine(targetHost)) {
         return RequestProblem::HostBreaksTheLine;
     }
     char buffer[kBufferSize];

@@ -4,12 +4,15 @@
 #include "platform/ProxySettings.h"
 #include "proxy/AttemptLog.h"
 #include "proxy/CTCPProxyConnector.h"
+#include "proxy/LateCandidates.h"
 #include "proxy/ProxySettingsDetection.h"
 #include "proxy/StoredRecords.h"
+#include "proxy/UniqueRoutes.h"
 #include "settings/ASettingsStore.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,9 +58,12 @@ std::string attemptName(const ProxyCandidate& candidate) {
     return name;
 }
 
-// Runs every candidate, up to the most attempts, each on a thread of its own, until all have
-// ended or the wait is over; then stops the rest. After it returns, no thread of it runs.
-void runCandidates(std::vector<ProxyCandidate>& candidates) {
+// Tries the candidates, up to the most attempts, each on a thread of its own, and the routes the
+// scripts name as they arrive, until all have ended or the wait is over; then stops the rest.
+// The late routes join `candidates` once every thread has been joined. After it returns, no
+// thread of it runs.
+void runAttempts(CTCPProxyConnector* connector, std::vector<ProxyCandidate>& candidates,
+                 std::vector<ProxyScriptJob> scripts) {
     // Every attempt runs under a cancel token of its own; at the time-out the probe cancels them
     // instead of killing threads, which could die holding the heap, log or loader lock.
     const std::size_t attempts =
@@ -65,16 +71,15 @@ void runCandidates(std::vector<ProxyCandidate>& candidates) {
     std::vector<std::unique_ptr<CCancelToken>> tokens;
     std::vector<std::thread> threads;
     Completion completion;
-    for (std::size_t i = 0; i < attempts; ++i) {
+    auto start = [&tokens, &threads, &completion](std::function<void()> attempt) {
         tokens.push_back(std::make_unique<CCancelToken>());
         CCancelToken* token = tokens.back().get();
-        ProxyCandidate* candidate = &candidates[i];
         completion.started();
         try {
-            threads.emplace_back([candidate, token, &completion] {
+            threads.emplace_back([attempt, token, &completion] {
                 {
                     const CCancelToken::Scope scope(*token);
-                    probeAttempt(candidate);
+                    attempt();
                 }
                 completion.finished();
             });
@@ -82,6 +87,19 @@ void runCandidates(std::vector<ProxyCandidate>& candidates) {
             // A thread that cannot be started leaves its candidate untried.
             completion.finished();
         }
+    };
+    for (std::size_t i = 0; i < attempts; ++i) {
+        ProxyCandidate* candidate = &candidates[i];
+        start([candidate] { probeAttempt(candidate); });
+    }
+    // The script's proxies join on a thread of their own as soon as it answers, and share the
+    // attempts' wait and cancellation.
+    std::vector<ProxyCandidate> late;
+    if (!scripts.empty()) {
+        start([&scripts, connector, &candidates, attempts, &late] {
+            runLateCandidates(std::move(scripts), connector, candidates,
+                              static_cast<std::size_t>(probe::kMaxAttempts) - attempts, late);
+        });
     }
     completion.waitUntil(std::chrono::steady_clock::now() + probe::kWaitForAll);
     for (const std::unique_ptr<CCancelToken>& token : tokens) {
@@ -90,6 +108,7 @@ void runCandidates(std::vector<ProxyCandidate>& candidates) {
     for (std::thread& thread : threads) {
         thread.join();
     }
+    candidates.insert(candidates.end(), late.begin(), late.end());
 }
 
 // Writes the routes that worked as the Detected list.
@@ -140,7 +159,8 @@ int probeAttempt(ProxyCandidate* candidate) {
 
 std::vector<ProxyCandidate> gatherCandidates(CTCPProxyConnector* connector,
                                              const TargetList& targets,
-                                             platform::AProxySettingsSource& settings) {
+                                             platform::AProxySettingsSource& settings,
+                                             std::vector<ProxyScriptJob>& scripts) {
     std::vector<ProxyCandidate> candidates;
     ProxyCandidate direct(connector);
     direct.method = MethodDirect;
@@ -150,8 +170,8 @@ std::vector<ProxyCandidate> gatherCandidates(CTCPProxyConnector* connector,
         direct.targetPort = target.port;
         candidates.push_back(direct);
     }
-    detectProxySettings(connector, candidates, targets, settings);
-    return candidates;
+    detectProxySettings(connector, candidates, targets, settings, scripts);
+    return uniqueRoutes({candidates});
 }
 
 bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store) {
@@ -160,8 +180,10 @@ bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsS
 
 bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store,
                    platform::AProxySettingsSource& settings) {
-    std::vector<ProxyCandidate> candidates = gatherCandidates(connector, targets, settings);
-    runCandidates(candidates);
+    std::vector<ProxyScriptJob> scripts;
+    std::vector<ProxyCandidate> candidates =
+        gatherCandidates(connector, targets, settings, scripts);
+    runAttempts(connector, candidates, std::move(scripts));
     recordConnected(candidates, store);
     return std::any_of(candidates.begin(), candidates.end(),
                        [](const ProxyCandidate& candidate) { return candidate.connected; });

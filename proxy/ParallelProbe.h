@@ -9,6 +9,7 @@
 #include <vector>
 
 class ASettingsStore;
+struct ProxyScriptJob;
 
 namespace platform {
 class AProxySettingsSource;
@@ -28,11 +29,13 @@ bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsS
 bool probeDetected(CTCPProxyConnector* connector, TargetList targets, ASettingsStore* store,
                    platform::AProxySettingsSource& settings);
 
-// The candidates of a probe, in the order they are tried: a direct one per target, then those of
-// the proxies that `settings` name.
+// The candidates of a probe, in the order they are tried, each route once: a direct one per
+// target, then those of the proxies that `settings` name. The configuration scripts that the
+// settings ask for go to `scripts`, to be run while the candidates are tried.
 std::vector<ProxyCandidate> gatherCandidates(CTCPProxyConnector* connector,
                                              const TargetList& targets,
-                                             platform::AProxySettingsSource& settings);
+                                             platform::AProxySettingsSource& settings,
+                                             std::vector<ProxyScriptJob>& scripts);
 
 // One attempt: fills the candidate's connected, error and elapsedMs and logs its start and end.
 // Returns 1 when connected, else 0. Stopped by the probe, it writes nothing more to the log.

@@ -1,7 +1,9 @@
 #include "proxy/ProxySettingsDetection.h"
 
+#include "log/LogText.h"
 #include "log/lprintf.h"
 #include "platform/ProxySettings.h"
+#include "proxy/ProxyScriptAnswer.h"
 #include "proxy/StoredRecords.h"
 
 #include <memory>
@@ -29,26 +31,42 @@ constexpr char kGlobalVersion = '4';
 constexpr char kFirstPerConnectionVersion = '5';
 constexpr char kLastPerConnectionVersion = '9';
 
+// What the connections' flags ask for beyond their static proxies.
+struct AutomaticFlags {
+    bool script = false;
+    bool discovery = false;
+};
+
+// A settings text as a log line may hold it: without user information, line breaks escaped.
+std::string shown(const std::string& text) {
+    return printable(withoutUserInfo(text));
+}
+
+// The user information goes before the text is cut into entries, so none of it becomes a host.
+void takeProxyText(const platform::ProxyQueryResult& result, std::vector<std::string>& proxyTexts) {
+    proxyTexts.push_back(withoutUserInfo(*result.server));
+}
+
 void logUnusable(const platform::ProxyQueryResult& result) {
     for (const platform::UnusableProxy& proxy : result.unusable) {
-        lprintf("PROXY: Not usable: %s=%s\n", proxy.variable.c_str(), proxy.url.c_str());
+        lprintf("PROXY: Not usable: %s=%s\n", proxy.variable.c_str(), shown(proxy.url).c_str());
     }
 }
 
 bool readGlobal(platform::AProxySettingsSession& session, std::vector<std::string>& proxyTexts) {
     const platform::ProxyQueryResult result = session.queryGlobal();
-    if (result.error != 0) {
+    if (result.failed) {
         lprintf("PROXY: InternetQueryOption failed %d\n", static_cast<int>(result.error));
         return false;
     }
     if ((result.flags & platform::kAccessTypeProxy) == platform::kAccessTypeProxy) {
         lprintf("PROXY: Uses a Proxy Server...\n");
         if (result.server) {
-            proxyTexts.push_back(*result.server);
-            lprintf("PROXY: Proxy Server: %s\n", result.server->c_str());
+            takeProxyText(result, proxyTexts);
+            lprintf("PROXY: Proxy Server: %s\n", shown(*result.server).c_str());
         }
         if (result.bypass) {
-            lprintf("PROXY: Bypass list: %s\n", result.bypass->c_str());
+            lprintf("PROXY: Bypass list: %s\n", shown(*result.bypass).c_str());
         }
     } else {
         lprintf("PROXY: Uses no Proxy (Direct connection)...\n");
@@ -58,8 +76,8 @@ bool readGlobal(platform::AProxySettingsSession& session, std::vector<std::strin
 }
 
 // Every connection is queried and logged even after one has failed.
-bool readConnections(platform::AProxySettingsSession& session,
-                     std::vector<std::string>& proxyTexts) {
+bool readConnections(platform::AProxySettingsSession& session, std::vector<std::string>& proxyTexts,
+                     AutomaticFlags& automatic) {
     std::vector<std::string> connections{std::string()};
     for (std::string& name : session.dialUpConnections()) {
         connections.push_back(std::move(name));
@@ -67,26 +85,28 @@ bool readConnections(platform::AProxySettingsSession& session,
     bool ok = true;
     for (const std::string& name : connections) {
         // The pieces below continue this line; the log writes its prefix only at a line start.
-        lprintf("PROXY: Connection '%s' ", name.empty() ? "LAN" : name.c_str());
+        lprintf("PROXY: Connection '%s' ", name.empty() ? "LAN" : shown(name).c_str());
         const platform::ProxyQueryResult result = session.queryConnection(name);
-        if (result.error != 0) {
+        if (result.failed) {
             lprintf("InternetQueryOption failed %d\n", static_cast<int>(result.error));
             ok = false;
             continue;
         }
         if (result.flags & platform::kProxyTypeAutoProxyUrl) {
             lprintf("Needs to Download config script...");
+            automatic.script = true;
         }
         if (result.flags & platform::kProxyTypeAutoDetect) {
             lprintf("Needs to Auto Detect Proxy Settings...");
+            automatic.discovery = true;
         }
         if (result.flags & platform::kProxyTypeProxy) {
             if (result.server) {
-                proxyTexts.push_back(*result.server);
-                lprintf(" Proxy Server: '%s'", result.server->c_str());
+                takeProxyText(result, proxyTexts);
+                lprintf(" Proxy Server: '%s'", shown(*result.server).c_str());
             }
             if (result.bypass) {
-                lprintf(" Bypass list: '%s'", result.bypass->c_str());
+                lprintf(" Bypass list: '%s'", shown(*result.bypass).c_str());
             }
         }
         lprintf("\n");
@@ -95,8 +115,10 @@ bool readConnections(platform::AProxySettingsSession& session,
     return ok;
 }
 
+// `source` names where the texts came from in the "Try" lines, `writeOrder` their records' pass.
 void appendCandidates(CTCPProxyConnector* connector, const std::vector<std::string>& proxyTexts,
-                      const TargetList& targets, std::vector<ProxyCandidate>& candidates) {
+                      const TargetList& targets, const char* source, std::int32_t writeOrder,
+                      std::vector<ProxyCandidate>& candidates) {
     ProxyCandidate candidate(connector);
     for (const std::string& text : proxyTexts) {
         for (const SchemeRow& row : kSchemeTable) {
@@ -105,9 +127,9 @@ void appendCandidates(CTCPProxyConnector* connector, const std::vector<std::stri
             if (!parseProxyEntry(text, row.scheme, host, port)) {
                 continue;
             }
-            lprintf("PROXY: Try 'everything' %s:%d\n", host.c_str(), port);
+            lprintf("PROXY: Try '%s' %s:%d\n", source, shown(host).c_str(), port);
             candidate.method = row.method;
-            candidate.writeOrder = records::kDetectedWriteOrder;
+            candidate.writeOrder = writeOrder;
             candidate.proxyHost = host;
             candidate.proxyPort = port;
             for (const TargetAddress& target : targets) {
@@ -115,6 +137,67 @@ void appendCandidates(CTCPProxyConnector* connector, const std::vector<std::stri
                 candidate.targetPort = target.port;
                 candidates.push_back(candidate);
             }
+        }
+    }
+}
+
+// The proxy that services use, after the user's own.
+void readMachineWide(platform::AProxySettingsSession& session, CTCPProxyConnector* connector,
+                     const TargetList& targets, std::vector<ProxyCandidate>& candidates) {
+    const std::optional<platform::ProxyQueryResult> result = session.queryMachineWide();
+    if (!result) {
+        return;
+    }
+    if (result->failed) {
+        lprintf("PROXY: WinHttpGetDefaultProxyConfiguration failed %d\n",
+                static_cast<int>(result->error));
+        return;
+    }
+    if ((result->flags & platform::kAccessTypeProxy) != platform::kAccessTypeProxy ||
+        !result->server) {
+        lprintf("PROXY: Machine-wide: no proxy\n");
+        return;
+    }
+    lprintf("PROXY: Machine-wide proxy: '%s'", shown(*result->server).c_str());
+    // WinHTTP gives an empty text where no bypass list is set.
+    if (result->bypass && !result->bypass->empty()) {
+        lprintf(" Bypass list: '%s'", shown(*result->bypass).c_str());
+    }
+    lprintf("\n");
+    std::vector<std::string> proxyTexts;
+    takeProxyText(*result, proxyTexts);
+    appendCandidates(connector, proxyTexts, targets, "machine-wide",
+                     records::kMachineWideWriteOrder, candidates);
+}
+
+// One job per target when the connections' flags or the second library ask for a script or
+// discovery and a script can be run here.
+void gatherScripts(platform::AProxySettingsSession& session, const AutomaticFlags& flags,
+                   const TargetList& targets, std::vector<ProxyScriptJob>& scripts) {
+    platform::ProxyScriptRequest request;
+    request.autoDetect = flags.discovery;
+    if (const auto automatic = session.automaticSettings()) {
+        request.autoDetect = request.autoDetect || automatic->autoDetect;
+        request.scriptUrl = automatic->scriptUrl;
+    }
+    if (flags.script && !request.scriptUrl) {
+        lprintf("PROXY: Proxy script: its URL is not known\n");
+    }
+    if (!request.autoDetect && !request.scriptUrl) {
+        return;
+    }
+    // WinHTTP tries discovery first when it is asked for both.
+    const std::string what =
+        (request.autoDetect ? std::string("automatic detection") : std::string()) +
+        (request.autoDetect && request.scriptUrl ? ", then " : "") +
+        (request.scriptUrl ? "'" + shown(*request.scriptUrl) + "'" : std::string());
+    for (const TargetAddress& target : targets) {
+        request.url = scriptUrlFor(target);
+        platform::ProxyScriptQuery query = session.scriptQuery(request);
+        lprintf("PROXY: Proxy script: %s for %s%s\n", what.c_str(), shown(request.url).c_str(),
+                query ? "" : ": cannot be run here");
+        if (query) {
+            scripts.push_back({target, std::move(query)});
         }
     }
 }
@@ -129,6 +212,13 @@ bool detectProxySettings(CTCPProxyConnector* connector, std::vector<ProxyCandida
 
 bool detectProxySettings(CTCPProxyConnector* connector, std::vector<ProxyCandidate>& candidates,
                          TargetList targets, platform::AProxySettingsSource& source) {
+    std::vector<ProxyScriptJob> scripts;
+    return detectProxySettings(connector, candidates, std::move(targets), source, scripts);
+}
+
+bool detectProxySettings(CTCPProxyConnector* connector, std::vector<ProxyCandidate>& candidates,
+                         TargetList targets, platform::AProxySettingsSource& source,
+                         std::vector<ProxyScriptJob>& scripts) {
     std::unique_ptr<platform::AProxySettingsSession> session;
     switch (source.open(session)) {
     case platform::ProxySettingsOpen::NoLibrary:
@@ -147,20 +237,24 @@ bool detectProxySettings(CTCPProxyConnector* connector, std::vector<ProxyCandida
     lprintf("PROXY: IE %.1s Detected\n", version.c_str());
 
     std::vector<std::string> proxyTexts;
+    AutomaticFlags automatic;
     bool ok;
     const char major = version.empty() ? '\0' : version[0];
     if (major == kGlobalVersion) {
         ok = readGlobal(*session, proxyTexts);
     } else if (major >= kFirstPerConnectionVersion && major <= kLastPerConnectionVersion) {
-        ok = readConnections(*session, proxyTexts);
+        ok = readConnections(*session, proxyTexts, automatic);
     } else {
-        lprintf("PROXY: Unknown IE Version %s\n", version.c_str());
+        lprintf("PROXY: Unknown IE Version %s\n", shown(version).c_str());
         ok = false;
     }
 
     if (ok) {
-        appendCandidates(connector, proxyTexts, targets, candidates);
+        appendCandidates(connector, proxyTexts, targets, "everything", records::kDetectedWriteOrder,
+                         candidates);
     }
+    readMachineWide(*session, connector, targets, candidates);
+    gatherScripts(*session, automatic, targets, scripts);
     return ok;
 }
 

@@ -1,17 +1,16 @@
 #include "proxy/ProxyTunnel.h"
 
+#include "log/LogText.h"
 #include "platform/Socket.h"
 #include "proxy/AttemptLog.h"
-#include "proxy/HostText.h"
 
 #include <cstdarg>
 #include <exception>
 
 ProxyTunnel::ProxyTunnel(const Wording& wording, const std::string& targetHost,
                          std::uint16_t targetPort)
-    : wording(wording),
-      prefix(std::string("PROXY: [") + wording.tag + " " + hosttext::printable(targetHost) + ":" +
-             std::to_string(targetPort) + "]") {}
+    : wording(wording), prefix(std::string("PROXY: [") + wording.tag + " " + printable(targetHost) +
+                               ":" + std::to_string(targetPort) + "]") {}
 
 bool ProxyTunnel::open(const std::string& proxyHost, std::uint16_t proxyPort, int& error) {
     bool connected = false;

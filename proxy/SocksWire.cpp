@@ -1,6 +1,6 @@
 #include "proxy/SocksWire.h"
 
-#include "proxy/HostText.h"
+#include "log/LogText.h"
 
 #include <cstring>
 
@@ -10,7 +10,7 @@ std::size_t buildRequest(std::uint8_t (&buffer)[kBufferSize], std::uint16_t targ
                          const std::uint8_t* address, const std::string& targetHost) {
     const bool byName = address == nullptr;
     // A zero would end the name early; a line break is refused as everywhere a host is sent.
-    if (byName && (targetHost.size() > kMaxHostLength || hosttext::breaksTheLine(targetHost))) {
+    if (byName && (targetHost.size() > kMaxHostLength || breaksTheLine(targetHost))) {
         return 0;
     }
     std::memset(buffer, 0, sizeof buffer);

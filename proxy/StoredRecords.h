@@ -20,6 +20,10 @@ constexpr int kMaxDetected = 100;
 // list and the proxies from the system's settings follow in the order detection found them.
 constexpr std::int32_t kDirectWriteOrder = 1;
 constexpr std::int32_t kDetectedWriteOrder = 21;
+// Passes of what a configuration script names and of the machine-wide proxy: after the user's
+// own static proxies, in this order.
+constexpr std::int32_t kScriptWriteOrder = 22;
+constexpr std::int32_t kMachineWideWriteOrder = 23;
 constexpr std::int32_t kLastWriteOrder = 49;
 
 // The five values of every record; an empty ProxyMethod means the record is absent.

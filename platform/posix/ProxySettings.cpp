@@ -1,5 +1,6 @@
 // The proxy environment variables, presented the way WinINet presents one connection: the LAN
-// with the proxy flag and a server text of the form "http=h:p;https=h:p;socks=h:p".
+// with the proxy flag and a server text of the form "http=h:p;https=h:p;socks=h:p". Where
+// libproxy is installed, it answers as a configuration script would, for the target itself.
 //
 // The variables follow curl's conventions: a lower-case name wins over its upper-case form,
 // http_proxy and https_proxy serve their own scheme, all_proxy serves the schemes whose own
@@ -8,6 +9,7 @@
 #include "platform/ProxySettings.h"
 
 #include "platform/PortNumber.h"
+#include "platform/posix/LibProxy.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -92,10 +94,12 @@ ParsedProxy parseProxyUrl(const std::string& url) {
         scheme = lowerCase(url.substr(0, separator));
         rest = url.substr(separator + 3);
     }
-    std::string authority = rest.substr(0, rest.find_first_of("/?#"));
-    if (const auto at = authority.rfind('@'); at != std::string::npos) {
-        authority = authority.substr(at + 1);
+    // The user information goes before any other cut: its password may hold '/', '?' or '#',
+    // which would otherwise end the authority early and leave the password in the log.
+    if (const auto at = rest.rfind('@'); at != std::string::npos) {
+        rest = rest.substr(at + 1);
     }
+    const std::string authority = rest.substr(0, rest.find_first_of("/?#"));
     parsed.shownUrl = scheme.empty() ? authority : scheme + "://" + authority;
     std::string host = authority;
     std::uint16_t port = kDefaultProxyPort;
@@ -195,6 +199,21 @@ public:
 
     // The environment holds one setting, which answers for every connection.
     ProxyQueryResult queryConnection(const std::string&) override { return readEnvironment(); }
+
+    // libproxy finds the settings itself, so where it is installed it is always asked, as a
+    // discovery would be.
+    std::optional<AutomaticProxySettings> automaticSettings() override {
+        if (!libproxy::available()) {
+            return std::nullopt;
+        }
+        AutomaticProxySettings settings;
+        settings.autoDetect = true;
+        return settings;
+    }
+
+    ProxyScriptQuery scriptQuery(const ProxyScriptRequest& request) override {
+        return libproxy::scriptQuery(request);
+    }
 };
 
 class CEnvironmentSource : public AProxySettingsSource {

@@ -1,7 +1,11 @@
-// WinINet's proxy settings. The library is loaded at run time so the program still starts where
-// it is missing, and it is taken from the system directory by full path: installers run from
-// download folders, where a wininet.dll planted beside the program must never be loaded.
+// WinINet's proxy settings, with what WinHTTP adds to them. The library is loaded at run time so
+// the program still starts where it is missing, and it is taken from the system directory by full
+// path: installers run from download folders, where a wininet.dll planted beside the program must
+// never be loaded.
 #include "platform/ProxySettings.h"
+
+#include "platform/win32/SystemLibrary.h"
+#include "platform/win32/WinHttpSettings.h"
 
 #include <windows.h>
 #include <wininet.h> // structures and option numbers only; the functions come from the DLL
@@ -90,6 +94,7 @@ public:
         std::vector<unsigned char> buffer(std::max<DWORD>(size, sizeof(INTERNET_PROXY_INFO)));
         DWORD length = static_cast<DWORD>(buffer.size());
         if (!query(nullptr, INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+            result.failed = true;
             result.error = static_cast<long>(GetLastError());
             return result;
         }
@@ -116,6 +121,7 @@ public:
         list.pOptions = options;
         DWORD length = sizeof list;
         if (!query(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &length)) {
+            result.failed = true;
             result.error = static_cast<long>(GetLastError());
             return result;
         }
@@ -131,22 +137,20 @@ public:
         return result;
     }
 
+    std::optional<AutomaticProxySettings> automaticSettings() override {
+        return winhttp::automaticSettings();
+    }
+
+    ProxyScriptQuery scriptQuery(const ProxyScriptRequest& request) override {
+        return winhttp::scriptQuery(request);
+    }
+
+    std::optional<ProxyQueryResult> queryMachineWide() override { return winhttp::machineWide(); }
+
 private:
     HMODULE library;
     QueryOptionFunction query;
 };
-
-HMODULE loadFromSystemDirectory(const char* fileName) {
-    char directory[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return nullptr;
-    }
-    const std::string path = std::string(directory, length) + "\\" + fileName;
-    // The altered search path looks for the library's own imports beside it, in the system
-    // directory, instead of in the program's folder.
-    return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 class CWinInetSource : public AProxySettingsSource {
 public:
@@ -156,8 +160,7 @@ public:
         if (library == nullptr) {
             return ProxySettingsOpen::NoLibrary;
         }
-        const auto query = reinterpret_cast<QueryOptionFunction>(
-            reinterpret_cast<void*>(GetProcAddress(library, kQueryFunctionName)));
+        const auto query = systemFunction<QueryOptionFunction>(library, kQueryFunctionName);
         if (query == nullptr) {
             FreeLibrary(library);
             return ProxySettingsOpen::NoQueryFunction;

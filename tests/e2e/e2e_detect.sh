@@ -138,6 +138,16 @@ for n in 0001 0002; do
   expect_eq "file Detected\\$n" "<absent>" "$(ini_value "Detected\\$n" ProxyMethod)"
 done
 
+# Natively the variable is read as the LAN's proxy and again by libproxy where it is installed;
+# Wine's WinINet reads it as the LAN's proxy and its WinHTTP as the machine-wide one.
+echo "case f: a proxy named by two sources is tried once"
+reg_clear
+http_proxy="http://127.0.0.1:$closed_port" run 127.0.0.1 "$open_port"
+expect_eq "exit code" 0 "$status"
+expect_eq "attempts through the proxy" 1 \
+  "$(grep -c "^PROXY: \[100\] \[127.0.0.1:$open_port\]via\[127.0.0.1:$closed_port\] \[ERROR:" <<<"$log")"
+expect_eq "registry Detected\\0000 method" 0 "$(reg_value 'Detected\0000' ProxyMethod)"
+
 echo "no target at all, or a bad one: the problem, then the verdict"
 usage="pass HOST PORT or HOST:PORT on the command line"
 bad_target() { # PROBLEM ARGS...

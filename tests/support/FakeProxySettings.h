@@ -9,21 +9,24 @@
 
 namespace qvtest {
 
-// Settings whose LAN connection names the given proxy text, or no proxy when it is empty.
+// Settings whose LAN connection names the given proxy text, or no proxy when it is empty; with a
+// script, they also ask for discovery, which that script answers.
 class FakeSettings : public platform::AProxySettingsSource {
 public:
-    explicit FakeSettings(std::string server) : server(std::move(server)) {}
+    explicit FakeSettings(std::string server, platform::ProxyScriptQuery script = nullptr)
+        : server(std::move(server)), script(std::move(script)) {}
 
     platform::ProxySettingsOpen
     open(std::unique_ptr<platform::AProxySettingsSession>& session) override {
-        session = std::make_unique<Session>(server);
+        session = std::make_unique<Session>(server, script);
         return platform::ProxySettingsOpen::Ready;
     }
 
 private:
     class Session : public platform::AProxySettingsSession {
     public:
-        explicit Session(std::string server) : server(std::move(server)) {}
+        Session(std::string server, platform::ProxyScriptQuery script)
+            : server(std::move(server)), script(std::move(script)) {}
         std::string versionText() override { return "9.0"; }
         std::vector<std::string> dialUpConnections() override { return {}; }
         platform::ProxyQueryResult queryGlobal() override { return {}; }
@@ -35,12 +38,23 @@ private:
             }
             return result;
         }
+        std::optional<platform::AutomaticProxySettings> automaticSettings() override {
+            if (!script) {
+                return std::nullopt;
+            }
+            return platform::AutomaticProxySettings{true, std::nullopt};
+        }
+        platform::ProxyScriptQuery scriptQuery(const platform::ProxyScriptRequest&) override {
+            return script;
+        }
 
     private:
         std::string server;
+        platform::ProxyScriptQuery script;
     };
 
     std::string server;
+    platform::ProxyScriptQuery script;
 };
 
 } // namespace qvtest

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "log/LogText.h"
 #include "log/lprintf.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
@@ -218,3 +219,19 @@ TEST_F(LogTest, LinesFromManyThreadsStayWhole) {
 }
 
 } // namespace
+
+TEST(LogText, UserInformationGoesWholeAndLineBreaksAreEscaped) {
+    const std::pair<std::string, std::string> userInfo[] = {
+        {"http://user:s3cr#t@p:3128", "http://p:3128"},
+        {"http://user:a/b?c@p:3128/path", "http://p:3128/path"},
+        {"socks5://u:p@s:1080", "socks5://s:1080"},
+        {"http=u:p;w@a:80;https=b:443", "http=a:80;https=b:443"},
+        {"http=a:80;https=me@b:443", "http=a:80;https=b:443"},
+        {"u:p@p:8080", "p:8080"},
+        {"p:8080", "p:8080"},
+    };
+    for (const auto& [text, shown] : userInfo) {
+        EXPECT_EQ(shown, withoutUserInfo(text)) << text;
+    }
+    EXPECT_EQ("a\\r\\nb\\0c", printable(std::string("a\r\nb\0c", 6)));
+}

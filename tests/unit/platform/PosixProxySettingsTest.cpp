@@ -78,6 +78,10 @@ TEST(PosixProxySettings, EnvironmentBecomesTheLanServerText) {
          "socks=first:1",
          {}},
         {{{"http_proxy", "http://user:secret@p:3128/"}}, "http=p:3128", {}},
+        {{{"http_proxy", "http://user:s3cr#t@p:3128"}}, "http=p:3128", {}},
+        {{{"http_proxy", "http://user:a/b?c@p:3128/x"}}, "http=p:3128", {}},
+        {{{"all_proxy", "socks5://u:a/b@s:1080"}}, std::nullopt, {"all_proxy=socks5://s:1080"}},
+        {{{"https_proxy", "gopher://u:p?w@g:70"}}, std::nullopt, {"https_proxy=gopher://g:70"}},
         {{{"all_proxy", "socks5://s:1080"}}, std::nullopt, {"all_proxy=socks5://s:1080"}},
         {{{"http_proxy", "h:1"}, {"ALL_PROXY", "socks5h://s:1080"}},
          "http=h:1",
@@ -131,6 +135,12 @@ TEST(PosixProxySettings, TheGlobalSettingIsTheLansWithAnAccessType) {
               session->queryGlobal().flags & platform::kAccessTypeProxy);
 }
 
+bool libproxyInstalled() {
+    std::unique_ptr<platform::AProxySettingsSession> session;
+    platform::systemProxySettings().open(session);
+    return session->automaticSettings().has_value();
+}
+
 TEST(PosixProxySettings, DetectionReadsTheEnvironmentAsTheLan) {
     const ProxyEnvironment environment(
         {{"https_proxy", "http://p:3128"}, {"all_proxy", "socks5://s:1080"}});
@@ -139,14 +149,53 @@ TEST(PosixProxySettings, DetectionReadsTheEnvironmentAsTheLan) {
 
     EXPECT_TRUE(detectProxySettings(nullptr, candidates, {{"updates.example.com", 443}}));
 
-    const std::vector<std::string> expected = {
+    std::vector<std::string> expected = {
         "PROXY: IE 9 Detected", "PROXY: Connection 'LAN'  Proxy Server: 'https=p:3128'",
         "PROXY: Not usable: all_proxy=socks5://s:1080", "PROXY: Try 'everything' p:3128"};
+    if (libproxyInstalled()) {
+        expected.push_back(
+            "PROXY: Proxy script: automatic detection for https://updates.example.com/");
+    }
     EXPECT_EQ(expected, log.lines());
     ASSERT_EQ(1u, candidates.size());
     EXPECT_EQ(MethodHttpConnect, candidates[0].method);
     EXPECT_EQ("p", candidates[0].proxyHost);
     EXPECT_EQ(3128, candidates[0].proxyPort);
+}
+
+// libproxy as Debian ships it (libproxy1v5) reads the same variables by its own rules; what it
+// answers for a target is read by the same translation as a script's answer.
+TEST(PosixProxySettings, LibproxyAnswersForTheTarget) {
+    if (!libproxyInstalled()) {
+        GTEST_SKIP() << "libproxy.so.1 is not installed";
+    }
+    struct Case {
+        std::map<std::string, std::string> environment;
+        std::string url;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {{}, "https://t.example/", "direct://"},
+        {{{"http_proxy", "http://p:3128"}}, "http://t.example:80/", "http://p:3128"},
+        {{{"http_proxy", "http://p:3128"}, {"https_proxy", "http://s:8443"}},
+         "https://t.example/",
+         "http://s:8443"},
+        {{{"http_proxy", "socks4://u:pw@s:1080"}}, "http://t.example:80/", "socks4://u:pw@s:1080"},
+        {{{"http_proxy", "http://p:3128"}, {"no_proxy", "t.example"}},
+         "http://t.example:80/",
+         "direct://"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url + " " + c.answer);
+        const ProxyEnvironment environment(c.environment);
+        std::unique_ptr<platform::AProxySettingsSession> session;
+        platform::systemProxySettings().open(session);
+        const platform::ProxyScriptQuery query = session->scriptQuery({c.url, std::nullopt, true});
+        ASSERT_TRUE(query);
+        const platform::ProxyScriptAnswer answer = query();
+        EXPECT_FALSE(answer.failed);
+        EXPECT_EQ(c.answer, answer.proxies);
+    }
 }
 
 } // namespace

@@ -34,6 +34,7 @@ ProxyQueryResult answer(std::uint32_t flags, std::optional<std::string> server =
 
 ProxyQueryResult failure(long error) {
     ProxyQueryResult result;
+    result.failed = true;
     result.error = error;
     return result;
 }
@@ -45,6 +46,9 @@ struct FakeSettings : platform::AProxySettingsSource {
     std::vector<std::string> dialUps;
     ProxyQueryResult global;
     std::map<std::string, ProxyQueryResult> connections; // "" is the LAN
+    std::optional<platform::AutomaticProxySettings> automatic;
+    std::optional<ProxyQueryResult> machineWide;
+    bool runsScripts = false;
 
     int liveSessions = 0;
 
@@ -57,6 +61,22 @@ struct FakeSettings : platform::AProxySettingsSource {
         ProxyQueryResult queryGlobal() override { return settings.global; }
         ProxyQueryResult queryConnection(const std::string& name) override {
             return settings.connections.at(name);
+        }
+        std::optional<platform::AutomaticProxySettings> automaticSettings() override {
+            return settings.automatic;
+        }
+        std::optional<ProxyQueryResult> queryMachineWide() override { return settings.machineWide; }
+        platform::ProxyScriptQuery
+        scriptQuery(const platform::ProxyScriptRequest& request) override {
+            if (!settings.runsScripts) {
+                return nullptr;
+            }
+            return [request] {
+                platform::ProxyScriptAnswer answer;
+                answer.proxies = request.url + (request.autoDetect ? " discovered" : "") +
+                                 (request.scriptUrl ? " by " + *request.scriptUrl : "");
+                return answer;
+            };
         }
 
     private:
@@ -100,6 +120,18 @@ FakeSettings withDialUps(FakeSettings settings,
     return settings;
 }
 
+FakeSettings withMachineWide(FakeSettings settings, ProxyQueryResult machineWide) {
+    settings.machineWide = std::move(machineWide);
+    return settings;
+}
+
+FakeSettings withScripts(FakeSettings settings, bool autoDetect,
+                         std::optional<std::string> scriptUrl) {
+    settings.runsScripts = true;
+    settings.automatic = platform::AutomaticProxySettings{autoDetect, std::move(scriptUrl)};
+    return settings;
+}
+
 FakeSettings openingAs(platform::ProxySettingsOpen openResult) {
     FakeSettings settings;
     settings.openResult = openResult;
@@ -110,6 +142,7 @@ struct Entry {
     ProxyMethodCode method;
     std::string host;
     std::uint16_t port;
+    std::int32_t writeOrder = records::kDetectedWriteOrder;
 };
 
 struct Row {
@@ -118,6 +151,7 @@ struct Row {
     std::vector<std::string> log;
     std::vector<Entry> entries; // each yields one candidate per target
     bool result;
+    std::vector<std::string> scriptAnswers = {}; // what each script job's query gave, in order
 };
 
 const TargetList kTargets{{"updates.example.com", 443}, {"10.0.0.7", 8443}};
@@ -180,16 +214,88 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
          {kIe6, kLan},
          {},
          true},
-        {"both auto flags follow one another",
+        {"both auto flags follow one another; without a way to run scripts they stay a report",
          lanWith(kDirect | kAutoUrl | kAutoDetect, std::nullopt),
-         {kIe6, kLan + "Needs to Download config script...Needs to Auto Detect Proxy Settings..."},
+         {kIe6, kLan + "Needs to Download config script...Needs to Auto Detect Proxy Settings...",
+          "PROXY: Proxy script: its URL is not known",
+          "PROXY: Proxy script: automatic detection for https://updates.example.com/: cannot be "
+          "run here",
+          "PROXY: Proxy script: automatic detection for http://10.0.0.7:8443/: cannot be run "
+          "here"},
          {},
          true},
-        {"auto configuration is only reported, the proxy still counts",
+        {"a script flag whose URL nobody knows runs nothing, the proxy still counts",
          lanWith(kAutoUrl | kProxy, "p:1"),
          {kIe6, kLan + "Needs to Download config script... Proxy Server: 'p:1'",
-          "PROXY: Try 'everything' p:1"},
+          "PROXY: Try 'everything' p:1", "PROXY: Proxy script: its URL is not known"},
          {{MethodHttpConnect, "p", 1}},
+         true},
+        {"the second library names the script the flags only hint at, for each target",
+         withScripts(lanWith(kAutoUrl, std::nullopt), false, "http://wpad/proxy.pac"),
+         {kIe6, kLan + "Needs to Download config script...",
+          "PROXY: Proxy script: 'http://wpad/proxy.pac' for https://updates.example.com/",
+          "PROXY: Proxy script: 'http://wpad/proxy.pac' for http://10.0.0.7:8443/"},
+         {},
+         true,
+         {"https://updates.example.com/ by http://wpad/proxy.pac",
+          "http://10.0.0.7:8443/ by http://wpad/proxy.pac"}},
+        {"discovery and a script with no flag set, the global path too; a forged line escaped",
+         withScripts(globalWith(answer(kAccessDirect)), true, "http://p/\r\nPROXY DETECTED OK"),
+         {"PROXY: IE 4 Detected", "PROXY: Uses no Proxy (Direct connection)...",
+          "PROXY: Proxy script: automatic detection, then 'http://p/\\r\\nPROXY DETECTED OK' "
+          "for https://updates.example.com/",
+          "PROXY: Proxy script: automatic detection, then 'http://p/\\r\\nPROXY DETECTED OK' "
+          "for http://10.0.0.7:8443/"},
+         {},
+         true,
+         {"https://updates.example.com/ discovered by http://p/\r\nPROXY DETECTED OK",
+          "http://10.0.0.7:8443/ discovered by http://p/\r\nPROXY DETECTED OK"}},
+        {"the machine-wide proxy comes after the user's, named once per scheme row",
+         withMachineWide(lanWith(kProxy, "u:1"),
+                         answer(platform::kAccessTypeProxy, "http=m:8080;socks=n:1080", "<local>")),
+         {kIe6, kLan + " Proxy Server: 'u:1'", "PROXY: Try 'everything' u:1",
+          "PROXY: Machine-wide proxy: 'http=m:8080;socks=n:1080' Bypass list: '<local>'",
+          "PROXY: Try 'machine-wide' m:8080", "PROXY: Try 'machine-wide' n:1080"},
+         {{MethodHttpConnect, "u", 1, records::kDetectedWriteOrder},
+          {MethodHttpConnect, "m", 8080, records::kMachineWideWriteOrder},
+          {MethodSocks, "n", 1080, records::kMachineWideWriteOrder}},
+         true},
+        {"no machine-wide proxy, and a failed user query keeps the machine-wide one",
+         withMachineWide(globalWith(failure(kInternalError)), answer(kAccessDirect, "x:1")),
+         {"PROXY: IE 4 Detected", "PROXY: InternetQueryOption failed 12004",
+          "PROXY: Machine-wide: no proxy"},
+         {},
+         false},
+        {"a failed machine-wide query",
+         withMachineWide(lanWith(kDirect, std::nullopt), failure(kInternalError)),
+         {kIe6, kLan, "PROXY: WinHttpGetDefaultProxyConfiguration failed 12004"},
+         {},
+         true},
+        {"a query that fails without an error code is still a failure",
+         globalWith(failure(0)),
+         {"PROXY: IE 4 Detected", "PROXY: InternetQueryOption failed 0"},
+         {},
+         false},
+        {"a connection query that fails without an error code gives no candidates",
+         withDialUps(lanWith(kProxy, "p:1"), {{"Modem", failure(0)}}),
+         {kIe6, kLan + " Proxy Server: 'p:1'",
+          "PROXY: Connection 'Modem' InternetQueryOption failed 0"},
+         {},
+         false},
+        {"user information never reaches the log, whatever its password holds",
+         lanWith(kProxy, "http=user:s3cr/t?x#y@h:80;socks=u:p;w@s:1080", "a\nPROXY DETECTED OK"),
+         {kIe6,
+          kLan + " Proxy Server: 'http=h:80;socks=s:1080' Bypass list: "
+                 "'a\\nPROXY DETECTED OK'",
+          "PROXY: Try 'everything' h:80", "PROXY: Try 'everything' s:1080"},
+         {{MethodHttpConnect, "h", 80}, {MethodSocks, "s", 1080}},
+         true},
+        {"the global texts are escaped and without user information",
+         globalWith(answer(platform::kAccessTypeProxy, "http://me:pw@p:8\r\n1", "<local>\r")),
+         {"PROXY: IE 4 Detected", "PROXY: Uses a Proxy Server...",
+          "PROXY: Proxy Server: http://p:8\\r\\n1", "PROXY: Bypass list: <local>\\r",
+          "PROXY: Try 'everything' p:8"},
+         {{MethodHttpConnect, "p", 8}},
          true},
         {"scheme rows in the order none, https, http, socks",
          lanWith(kProxy, kHttpsAndSocks),
@@ -259,21 +365,21 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
           "PROXY: Connection 'Modem'  Proxy Server: 'm:1'"},
          {},
          false},
-        {"the same proxy on two connections is listed twice",
+        {"the same proxy on two connections is listed twice; the probe tries it once",
          withDialUps(lanWith(kProxy, "proxy:3128"), {{"Modem", answer(kProxy, "proxy:3128")}}),
          {kIe6, kLan + " Proxy Server: 'proxy:3128'",
           "PROXY: Connection 'Modem'  Proxy Server: 'proxy:3128'",
           "PROXY: Try 'everything' proxy:3128", "PROXY: Try 'everything' proxy:3128"},
          {{MethodHttpConnect, "proxy", 3128}, {MethodHttpConnect, "proxy", 3128}},
          true},
-        {"a proxy the environment names but cannot be used is reported",
+        {"a proxy the environment names but cannot be used is reported, escaped",
          [] {
              ProxyQueryResult lan = answer(kDirect | kProxy, "http=h:3128");
-             lan.unusable.push_back({"all_proxy", "socks5://s:1080"});
+             lan.unusable.push_back({"all_proxy", "socks5://s:1080\n"});
              return perConnection("9.0", lan);
          }(),
          {"PROXY: IE 9 Detected", kLan + " Proxy Server: 'http=h:3128'",
-          "PROXY: Not usable: all_proxy=socks5://s:1080", "PROXY: Try 'everything' h:3128"},
+          "PROXY: Not usable: all_proxy=socks5://s:1080\\n", "PROXY: Try 'everything' h:3128"},
          {{MethodHttpConnect, "h", 3128}},
          true},
         {"no settings library",
@@ -295,7 +401,14 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
         const qvtest::LogCapture log;
         std::vector<ProxyCandidate> candidates{directCandidate(connector)};
 
-        EXPECT_EQ(row.result, detectProxySettings(connector, candidates, kTargets, row.settings));
+        std::vector<ProxyScriptJob> scripts;
+        EXPECT_EQ(row.result,
+                  detectProxySettings(connector, candidates, kTargets, row.settings, scripts));
+        std::vector<std::string> scriptAnswers;
+        for (const ProxyScriptJob& job : scripts) {
+            scriptAnswers.push_back(job.query().proxies);
+        }
+        EXPECT_EQ(row.scriptAnswers, scriptAnswers);
 
         EXPECT_EQ(row.log, log.lines());
         EXPECT_EQ(0, row.settings.liveSessions) << "the settings library was not released";
@@ -312,7 +425,7 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
                 EXPECT_EQ(entry.method, candidate.method);
                 EXPECT_EQ(entry.host, candidate.proxyHost);
                 EXPECT_EQ(entry.port, candidate.proxyPort);
-                EXPECT_EQ(records::kDetectedWriteOrder, candidate.writeOrder);
+                EXPECT_EQ(entry.writeOrder, candidate.writeOrder);
                 EXPECT_EQ(0, candidate.error);
                 EXPECT_FALSE(candidate.connected);
                 EXPECT_EQ(-1, candidate.elapsedMs);

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,6 +92,95 @@ TEST_F(ProbeTest, ADirectRouteIsRecordedWithoutProxyValues) {
     EXPECT_EQ("127.0.0.1", record(0, "Address"));
     EXPECT_EQ(std::to_string(target.port()), record(0, "Port"));
     EXPECT_TRUE(target.waitFinished()) << "the probe keeps no connection open";
+}
+
+TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
+    const std::string established = "HTTP/1.0 200 Connection established\r\n\r\n";
+    auto never = std::make_shared<std::promise<void>>(); // released when the test ends
+    std::shared_future<void> released = never->get_future().share();
+    struct Row {
+        const char* name;
+        bool staticProxy;   // the settings also name the working proxy
+        std::string answer; // the script's list; "!" for a failure, "" for none ever
+        bool directWorks;
+        std::vector<std::string> methods; // of the records, in order
+        std::vector<std::string> lines;   // starts of lines that must appear once each
+    };
+    const Row rows[] = {
+        {"a dead and a working proxy: both tried, the working one recorded",
+         false,
+         "PROXY 127.0.0.1:C; PROXY 127.0.0.1:H; DIRECT",
+         false,
+         {"100"},
+         {"PROXY: Proxy script answered 'PROXY 127.0.0.1:C; PROXY 127.0.0.1:H; DIRECT' [",
+          "PROXY: Try 'script' 127.0.0.1:C", "PROXY: Try 'script' 127.0.0.1:H",
+          "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:C] [ERROR:10061]",
+          "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:H] [OK:0]"}},
+        {"a proxy named statically and by the script is tried once",
+         true,
+         "127.0.0.1:H",
+         false,
+         {"100"},
+         {"PROXY: Already a candidate: 'script' 127.0.0.1:H",
+          "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:H] [OK:0]"}},
+        {"a script that never answers costs only its deadline",
+         false,
+         "",
+         true,
+         {"0"},
+         {"PROXY: Proxy script gave no answer within 5000ms"}},
+        {"a failed script adds nothing",
+         false,
+         "!",
+         true,
+         {"0"},
+         {"PROXY: Proxy script failed 12167 ["}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        store.values.clear();
+        ScriptedPeer http;
+        http.receiveUntil("\r\n\r\n").send(established);
+        http.start();
+        ScriptedPeer target;
+        target.start();
+        const std::uint16_t targetPort = row.directWorks ? target.port() : closed;
+        auto named = [&](std::string text) {
+            for (auto [mark, port] :
+                 {std::pair<std::string, std::uint16_t>{"C", closed}, {"H", http.port()}}) {
+                for (auto at = text.find(":" + mark); at != std::string::npos;
+                     at = text.find(":" + mark)) {
+                    text.replace(at + 1, 1, std::to_string(port));
+                }
+            }
+            return text;
+        };
+        // The script owns all it touches: it may outlive the row.
+        FakeSettings settings(row.staticProxy ? "http=" + at(http.port()) : "",
+                              [answer = named(row.answer), released] {
+                                  if (answer.empty()) {
+                                      released.wait();
+                                  }
+                                  platform::ProxyScriptAnswer result;
+                                  result.proxies = answer;
+                                  result.failed = answer == "!";
+                                  result.error = result.failed
+                                                     ? 12167
+                                                     : 0; // ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT
+                                  return result;
+                              });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(probeDetected(&connector, {{"127.0.0.1", targetPort}}, &store, settings));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, probe::kWaitForAll);
+        for (std::size_t i = 0; i < row.methods.size(); ++i) {
+            EXPECT_EQ(row.methods[i], record(static_cast<int>(i), "ProxyMethod"));
+        }
+        EXPECT_EQ("", record(static_cast<int>(row.methods.size()), "ProxyMethod"));
+        for (const std::string& line : row.lines) {
+            EXPECT_EQ(1u, log.linesStartingWith(named(line)).size()) << named(line);
+        }
+    }
+    never->set_value();
 }
 
 TEST_F(ProbeTest, OnlyTheFirstHundredCandidatesAreTried) {

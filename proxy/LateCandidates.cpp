@@ -1,0 +1,205 @@
+#include "proxy/LateCandidates.h"
+
+#include "proxy/StoredRecords.h"
+
+#include "log/LogText.h"
+#include "log/lprintf.h"
+#include "net/CCancelToken.h"
+#include "proxy/ParallelProbe.h"
+#include "proxy/ProxyScriptAnswer.h"
+#include "proxy/UniqueRoutes.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Shared by this thread, the script helpers (which may outlive it) and the late attempts, so
+// whichever ends last frees it.
+struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stopped = false; // the probe's time is up
+    std::vector<std::optional<platform::ProxyScriptAnswer>> answers;
+    std::vector<int> answerMs;
+    std::size_t answered = 0;
+    std::size_t attemptsRunning = 0;
+};
+
+int msSince(Clock::time_point start) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+void askScripts(const std::vector<ProxyScriptJob>& jobs, const std::shared_ptr<Shared>& shared) {
+    const Clock::time_point start = Clock::now();
+    shared->answers.resize(jobs.size());
+    shared->answerMs.resize(jobs.size());
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        platform::ProxyScriptQuery query = jobs[i].query;
+        auto finish = [shared, i, start](platform::ProxyScriptAnswer answer) {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->answers[i] = std::move(answer);
+            shared->answerMs[i] = msSince(start);
+            ++shared->answered;
+            shared->changed.notify_all();
+        };
+        try {
+            std::thread([query, finish] { finish(query()); }).detach();
+        } catch (const std::system_error&) {
+            platform::ProxyScriptAnswer failed;
+            failed.failed = true;
+            finish(failed);
+        }
+    }
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->changed.wait_until(lock, start + kScriptDeadline,
+                               [&] { return shared->stopped || shared->answered == jobs.size(); });
+}
+
+// The candidates one answer names for its target, with their log lines.
+std::vector<ProxyCandidate> candidatesOf(const ProxyScriptJob& job,
+                                         const std::optional<platform::ProxyScriptAnswer>& answer,
+                                         int elapsedMs, CTCPProxyConnector* connector) {
+    std::vector<ProxyCandidate> found;
+    if (!answer) {
+        lprintf("PROXY: Proxy script gave no answer within %dms\n",
+                static_cast<int>(kScriptDeadline.count()));
+        return found;
+    }
+    if (answer->failed) {
+        lprintf("PROXY: Proxy script failed %d [%dms]\n", static_cast<int>(answer->error),
+                elapsedMs);
+        return found;
+    }
+    lprintf("PROXY: Proxy script answered '%s' [%dms]\n",
+            printable(withoutUserInfo(answer->proxies)).c_str(), elapsedMs);
+    const ScriptAnswerEntries entries = parseScriptAnswer(answer->proxies);
+    for (const std::string& entry : entries.unusable) {
+        lprintf("PROXY: Not usable: script=%s\n", printable(entry).c_str());
+    }
+    ProxyCandidate candidate(connector);
+    candidate.targetHost = job.target.host;
+    candidate.targetPort = job.target.port;
+    candidate.writeOrder = records::kScriptWriteOrder;
+    for (const ScriptProxy& proxy : entries.proxies) {
+        candidate.method = proxy.method;
+        candidate.proxyHost = proxy.host;
+        candidate.proxyPort = proxy.port;
+        found.push_back(candidate);
+    }
+    return found;
+}
+
+bool listed(const std::vector<ProxyCandidate>& list, const ProxyCandidate& candidate) {
+    return std::any_of(list.begin(), list.end(), [&candidate](const ProxyCandidate& other) {
+        return sameRoute(candidate, other);
+    });
+}
+
+// Which of the script's proxies are tried, which were candidates already, and which found no
+// free attempt slot.
+void logArrivals(const std::vector<ProxyCandidate>& started,
+                 const std::vector<ProxyCandidate>& arriving,
+                 const std::vector<ProxyCandidate>& late) {
+    std::vector<ProxyCandidate> seen = started;
+    for (const ProxyCandidate& candidate : arriving) {
+        const char* what = listed(late, candidate) && !listed(seen, candidate) ? "Try"
+                           : listed(seen, candidate) ? "Already a candidate:"
+                                                     : "No attempt slot left for";
+        lprintf("PROXY: %s 'script' %s:%d\n", what, printable(candidate.proxyHost).c_str(),
+                candidate.proxyPort);
+        seen.push_back(candidate);
+    }
+}
+
+// Tries every candidate of `late` at once until all have ended or the probe stops them.
+void tryAll(std::vector<ProxyCandidate>& late, const std::shared_ptr<Shared>& shared) {
+    std::vector<std::unique_ptr<CCancelToken>> tokens;
+    std::vector<std::thread> threads;
+    for (ProxyCandidate& candidate : late) {
+        tokens.push_back(std::make_unique<CCancelToken>());
+        CCancelToken* token = tokens.back().get();
+        {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            ++shared->attemptsRunning;
+        }
+        try {
+            threads.emplace_back([&candidate, token, shared] {
+                {
+                    const CCancelToken::Scope scope(*token);
+                    probeAttempt(&candidate);
+                }
+                const std::lock_guard<std::mutex> lock(shared->mutex);
+                --shared->attemptsRunning;
+                shared->changed.notify_all();
+            });
+        } catch (const std::system_error&) {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            --shared->attemptsRunning;
+        }
+    }
+    {
+        std::unique_lock<std::mutex> lock(shared->mutex);
+        shared->changed.wait(lock, [&] { return shared->stopped || shared->attemptsRunning == 0; });
+    }
+    for (const std::unique_ptr<CCancelToken>& token : tokens) {
+        token->cancel();
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+}
+
+} // namespace
+
+void runLateCandidates(std::vector<ProxyScriptJob> jobs, CTCPProxyConnector* connector,
+                       const std::vector<ProxyCandidate>& started, std::size_t freeSlots,
+                       std::vector<ProxyCandidate>& late) {
+    auto shared = std::make_shared<Shared>();
+    CCancelToken* const token = CCancelToken::current();
+    const bool armed = token == nullptr || token->arm([shared] {
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->stopped = true;
+        shared->changed.notify_all();
+    });
+    if (!armed) {
+        return;
+    }
+    askScripts(jobs, shared);
+    std::vector<std::optional<platform::ProxyScriptAnswer>> answers;
+    std::vector<int> answerMs;
+    bool stopped;
+    {
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        answers = shared->answers;
+        answerMs = shared->answerMs;
+        stopped = shared->stopped;
+    }
+    // A probe that has stopped waiting writes nothing more about its attempts.
+    if (!stopped) {
+        std::vector<ProxyCandidate> arriving;
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            for (ProxyCandidate& candidate :
+                 candidatesOf(jobs[i], answers[i], answerMs[i], connector)) {
+                arriving.push_back(std::move(candidate));
+            }
+        }
+        late = newRoutes(started, arriving);
+        if (late.size() > freeSlots) {
+            late.erase(late.begin() + static_cast<std::ptrdiff_t>(freeSlots), late.end());
+        }
+        logArrivals(started, arriving, late);
+        tryAll(late, shared);
+    }
+    if (token != nullptr) {
+        token->disarm();
+    }
+}
