@@ -29,7 +29,14 @@ Var /GLOBAL QvProxyDetectOutDir
   ; Also the current directory of the program, where its log goes.
   SetOutPath "$PLUGINSDIR"
   File "/oname=$PLUGINSDIR\qvproxydetect.exe" "${QV_PROXYDETECT_EXE}"
+  ClearErrors
   ExecWait '"$PLUGINSDIR\qvproxydetect.exe" ${TARGET}' ${RESULT}
+  ; A program that could not even start reached nothing either.
+  IfErrors 0 +2
+    StrCpy ${RESULT} -3
+  ; A 64-bit installer reports the exit code -3 as unsigned (4294967293); IntOp's 32-bit
+  ; arithmetic gives -3 back, and leaves 0 and -3 of a 32-bit installer as they are.
+  IntOp ${RESULT} ${RESULT} + 0
   StrCmp $QvProxyDetectOutDir "" +2
     SetOutPath $QvProxyDetectOutDir
 !macroend
