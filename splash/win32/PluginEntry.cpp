@@ -37,7 +37,7 @@ extern "C" __declspec(dllexport) void __cdecl show(HWND, int stringSize, splash:
     const unsigned size = stringSize > 0 ? static_cast<unsigned>(stringSize) : 0;
     splash::Char directory[splash::kPathCapacity];
     const splash::PopResult popped =
-        splash::popString(stacktop, size, directory, sizeof directory, kInstallerHeap);
+        splash::popString(stacktop, size, directory, splash::kPathCapacity, kInstallerHeap);
     const bool usable = splash::resolveImageDirectory(popped, directory, readModulePath);
 
     const INT_PTR result = splash::runSplashDialog(g_module, usable ? directory : nullptr);
