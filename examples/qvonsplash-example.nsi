@@ -13,7 +13,7 @@
 ; On the installer's command line, /TARGET=HOST:PORT names the server to reach (default below) and
 ; /CHOICEFILE=PATH writes "choice=N" and, when the detection ran, "detect=N" to PATH.
 
-!addincludedir "${__FILEDIR__}/../../Include"
+!addincludedir "../../Include" ; makensis works in the script's own folder
 !include "qvonsplash.nsh"
 !include "qvproxydetect.nsh"
 !include "LogicLib.nsh"
@@ -32,7 +32,7 @@ Var Choice
 Var Reached
 
 Function .onInit
-  ${QvSplash} "${__FILEDIR__}/skin" $Choice
+  ${QvSplash} "skin" $Choice
 
   ${If} $Choice == 1
   ${OrIf} $Choice == 2

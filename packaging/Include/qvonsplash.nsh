@@ -19,9 +19,13 @@
 !addplugindir /x86-unicode "${__FILEDIR__}/../Plugins/x86-unicode"
 !addplugindir /amd64-unicode "${__FILEDIR__}/../Plugins/amd64-unicode"
 
-Var /GLOBAL QvSplashOutDir
-
 !macro QvSplash SKIN RESULT
+  ; Declared on first use, so that a script that includes the header without calling the macro
+  ; gets no warning about an unused variable.
+  !ifndef QV_SPLASH_VARIABLE_DECLARED
+    !define QV_SPLASH_VARIABLE_DECLARED
+    Var /GLOBAL QvSplashOutDir
+  !endif
   InitPluginsDir
   StrCpy $QvSplashOutDir $OUTDIR
   ; The plug-in reads the shape file qvonsplash.rgn from the current directory, which SetOutPath

@@ -21,9 +21,13 @@
   !define QV_PROXYDETECT_EXE "${__FILEDIR__}/../../Bin/qvproxydetect.exe"
 !endif
 
-Var /GLOBAL QvProxyDetectOutDir
-
 !macro QvProxyDetect TARGET RESULT
+  ; Declared on first use, so that a script that includes the header without calling the macro
+  ; gets no warning about an unused variable.
+  !ifndef QV_DETECT_VARIABLE_DECLARED
+    !define QV_DETECT_VARIABLE_DECLARED
+    Var /GLOBAL QvProxyDetectOutDir
+  !endif
   InitPluginsDir
   StrCpy $QvProxyDetectOutDir $OUTDIR
   ; Also the current directory of the program, where its log goes.
