@@ -4,6 +4,7 @@
 // where things stand, how it is kept on screen, which image a button shows and what a command
 // returns. The dialog procedure only applies these with user32 and gdi32.
 
+#include "splash/ImageDirectory.h"
 #include "splash/SplashChar.h"
 #include "splash/SplashIds.h"
 
@@ -41,8 +42,7 @@ enum ImageIndex : unsigned char {
 // In loading order; every name is looked up in the image directory. Held inline rather than as
 // pointers, and the button table below defined once, because each flavour of the plug-in must
 // fit a few 512-byte blocks.
-constexpr unsigned kImageFileNameCapacity = 15; // "qvonsplskn.bmp" and the terminator
-inline constexpr Char kImageFileNames[kImageCount][kImageFileNameCapacity] = {
+inline constexpr Char kImageFileNames[kImageCount][kLongestImageFileName + 1] = {
     QV_TEXT("qvonsplskn.bmp"), QV_TEXT("qvonsplash.bmp"), QV_TEXT("qvonsplok1.bmp"),
     QV_TEXT("qvonsplok2.bmp"), QV_TEXT("qvonsplvo1.bmp"), QV_TEXT("qvonsplvo2.bmp"),
     QV_TEXT("qvonsplno1.bmp"), QV_TEXT("qvonsplno2.bmp"),
