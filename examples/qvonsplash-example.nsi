@@ -1,28 +1,27 @@
-; An installer that opens with the qvonsplash dialog and acts on the choice:
+; An installer that opens with the qvonsplash dialog, acts on the choice, and checks that the
+; update server can be reached:
 ;   1  OK        install everything
 ;   2  VIEWONLY  install the viewer only
 ;   3  CANCEL    (also Escape and closing the dialog) leave without installing
 ;
-; Build it from the build tree, where the plug-in and the generated skin are:
-;   makensis -DQV_PLUGIN_DIR=build/windows-x86/bin -DQV_SKIN_DIR=build/windows-x86/examples/skin \
-;            examples/qvonsplash-example.nsi
-; For automation, /CHOICEFILE=PATH on the installer's command line writes the choice to PATH.
+; It is built from the kit, where it lies in NSIS/Examples/qvonsplash/ beside its skin:
+;   makensis NSIS/Examples/qvonsplash/qvonsplash-example.nsi
+; (after "cmake --build --preset windows-x86" the kit is in build/windows-x86/dist/). The script
+; builds a Unicode installer, NSIS's default; "makensis -X"Unicode false" ..." makes an ANSI one,
+; "makensis -X"Target amd64-unicode" ..." a 64-bit one.
+;
+; On the installer's command line, /TARGET=HOST:PORT names the server to reach (default below) and
+; /CHOICEFILE=PATH writes "choice=N" and, when the detection ran, "detect=N" to PATH.
 
-Unicode false
+!addincludedir "../../Include" ; makensis works in the script's own folder
+!include "qvonsplash.nsh"
+!include "qvproxydetect.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
 
-!ifndef QV_PLUGIN_DIR
-  !define QV_PLUGIN_DIR "${__FILEDIR__}/../build/windows-x86/bin"
-!endif
-!ifndef QV_SKIN_DIR
-  !define QV_SKIN_DIR "${__FILEDIR__}/../build/windows-x86/examples/skin"
-!endif
 !ifndef QV_OUTFILE
   !define QV_OUTFILE "qvonsplash-example.exe"
 !endif
-
-!addplugindir /x86-ansi "${QV_PLUGIN_DIR}"
-!include "LogicLib.nsh"
-!include "FileFunc.nsh"
 
 Name "Quorvane splash example"
 OutFile "${QV_OUTFILE}"
@@ -30,33 +29,31 @@ InstallDir "$TEMP\Quorvane splash example"
 RequestExecutionLevel user
 
 Var Choice
+Var Reached
 
 Function .onInit
-  InitPluginsDir
-  ; SetOutPath also makes this the current directory, which is where the plug-in opens the shape
-  ; file qvonsplash.rgn; the other files are found through the directory passed to it.
-  SetOutPath "$PLUGINSDIR"
-  File "${QV_SKIN_DIR}/qvonsplskn.bmp"
-  File "${QV_SKIN_DIR}/qvonsplash.bmp"
-  File "${QV_SKIN_DIR}/qvonsplok1.bmp"
-  File "${QV_SKIN_DIR}/qvonsplok2.bmp"
-  File "${QV_SKIN_DIR}/qvonsplvo1.bmp"
-  File "${QV_SKIN_DIR}/qvonsplvo2.bmp"
-  File "${QV_SKIN_DIR}/qvonsplno1.bmp"
-  File "${QV_SKIN_DIR}/qvonsplno2.bmp"
-  File "${QV_SKIN_DIR}/qvonsplash.ini"
-  File "${QV_SKIN_DIR}/qvonsplash.rgn"
+  ${QvSplash} "skin" $Choice
 
-  ; The directory is a prefix of the file names, so it ends with a backslash.
-  qvonsplash::show "$PLUGINSDIR\"
-  Pop $Choice
+  ${If} $Choice == 1
+  ${OrIf} $Choice == 2
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/TARGET=" $R1
+    ${If} ${Errors}
+      StrCpy $R1 "updates.example.com:443"
+    ${EndIf}
+    ${QvProxyDetect} $R1 $Reached
+  ${EndIf}
 
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/CHOICEFILE=" $R1
   ${IfNot} ${Errors}
     FileOpen $R2 $R1 w
-    FileWrite $R2 $Choice
+    FileWrite $R2 "choice=$Choice$\r$\n"
+    ${If} $Reached != ""
+      FileWrite $R2 "detect=$Reached$\r$\n"
+    ${EndIf}
     FileClose $R2
   ${EndIf}
 
@@ -70,13 +67,16 @@ FunctionEnd
 
 Section "Program"
   SetOutPath "$INSTDIR"
+  FileOpen $R0 "$INSTDIR\mode.txt" w
   ${If} $Choice == 2
-    FileOpen $R0 "$INSTDIR\mode.txt" w
     FileWrite $R0 "view only$\r$\n"
-    FileClose $R0
   ${Else}
-    FileOpen $R0 "$INSTDIR\mode.txt" w
     FileWrite $R0 "full$\r$\n"
-    FileClose $R0
   ${EndIf}
+  ${If} $Reached == 0
+    FileWrite $R0 "update server reached$\r$\n"
+  ${Else}
+    FileWrite $R0 "update server not reached$\r$\n"
+  ${EndIf}
+  FileClose $R0
 SectionEnd

@@ -6,7 +6,7 @@ namespace splash {
 
 namespace {
 
-void cutAfterLastBackslash(char* path, unsigned length) {
+void cutAfterLastBackslash(Char* path, unsigned length) {
     unsigned end = 0;
     for (unsigned i = 0; i < length; ++i) {
         if (path[i] == '\\') {
@@ -18,7 +18,7 @@ void cutAfterLastBackslash(char* path, unsigned length) {
 
 } // namespace
 
-bool resolveImageDirectory(PopResult popped, char* directory, ReadModulePath readModulePath) {
+bool resolveImageDirectory(PopResult popped, Char* directory, ReadModulePath readModulePath) {
     if (popped == PopResult::TooLong) {
         directory[0] = '\0';
         return false;
@@ -39,7 +39,7 @@ bool resolveImageDirectory(PopResult popped, char* directory, ReadModulePath rea
     return true;
 }
 
-bool joinPath(char* out, const char* directory, const char* fileName) {
+bool joinPath(Char* out, const Char* directory, const Char* fileName) {
     const unsigned length = textLength(directory);
     if (!copyText(out, kPathCapacity, directory) ||
         !copyText(out + length, kPathCapacity - length, fileName)) {

@@ -4,7 +4,7 @@
 
 namespace splash {
 
-PopResult popString(StackNode** stacktop, unsigned stringSize, char* out, unsigned capacity,
+PopResult popString(StackNode** stacktop, unsigned stringSize, Char* out, unsigned capacity,
                     const StackMemory& memory) {
     if (capacity > 0) {
         out[0] = '\0';
@@ -35,12 +35,13 @@ PopResult popString(StackNode** stacktop, unsigned stringSize, char* out, unsign
     return PopResult::Popped;
 }
 
-void pushString(StackNode** stacktop, unsigned stringSize, const char* text,
+void pushString(StackNode** stacktop, unsigned stringSize, const Char* text,
                 const StackMemory& memory) {
     if (stacktop == nullptr) {
         return;
     }
-    auto* node = static_cast<StackNode*>(memory.allocate(kStackNodeHeaderSize + stringSize));
+    auto* node =
+        static_cast<StackNode*>(memory.allocate(kStackNodeHeaderSize + stringSize * sizeof(Char)));
     if (node == nullptr) {
         return;
     }

@@ -15,9 +15,11 @@
 //   └─────────┴─────────┴─────────┴──────────┴──────────────────────────────────────┘
 //   RECT: left, top, right, bottom as signed 32-bit, in window coordinates.
 
+#include "splash/SplashChar.h"
+
 namespace splash {
 
-constexpr char kRegionFileName[] = "qvonsplash.rgn";
+constexpr Char kRegionFileName[] = QV_TEXT("qvonsplash.rgn");
 
 constexpr unsigned kRegionLengthFieldSize = 4;
 constexpr unsigned kRegionDataCapacity = 1000;

@@ -2,14 +2,32 @@
 
 namespace splash {
 
+const ButtonSpec kButtons[kButtonCount] = {
+    {QV_TEXT("OK"), QV_TEXT("OK"), QV_SPLASH_OK, kOkNormal, kOkPressed, 1, 0},
+    {QV_TEXT("VIEWONLY"), QV_TEXT("VO"), QV_SPLASH_VIEWONLY, kViewOnlyNormal, kViewOnlyPressed, 2,
+     1},
+    {QV_TEXT("CANCEL"), QV_TEXT("NO"), QV_SPLASH_CANCEL, kCancelNormal, kCancelPressed, 3, 2},
+};
+
+int clampCoordinate(int value) {
+    if (value > kCoordinateLimit) {
+        return kCoordinateLimit;
+    }
+    return value < -kCoordinateLimit ? -kCoordinateLimit : value;
+}
+
 Point picturePosition(ReadSetting read, void* context) {
-    return {read(context, kPictureSection, kKeyX, 0), read(context, kPictureSection, kKeyY, 0)};
+    return {clampCoordinate(read(context, kPictureSection, kKeyX, 0)),
+            clampCoordinate(read(context, kPictureSection, kKeyY, 0))};
 }
 
 Rect buttonRect(const ButtonSpec& button, Size normalImage, ReadSetting read, void* context) {
-    const int x = read(context, button.section, kKeyX, 0);
-    const int y = read(context, button.section, kKeyY, button.defaultRowsDown * normalImage.height);
-    return {x, y, x + normalImage.width, y + normalImage.height};
+    const int width = clampCoordinate(normalImage.width);
+    const int height = clampCoordinate(normalImage.height);
+    const int x = clampCoordinate(read(context, button.section, kKeyX, 0));
+    const int y =
+        clampCoordinate(read(context, button.section, kKeyY, button.defaultRowsDown * height));
+    return {x, y, x + width, y + height};
 }
 
 Size sizeOrFallback(Size image, Size fallback) {
@@ -49,7 +67,10 @@ ImageIndex imageForButton(int controlId, bool pressed) {
     return pressed ? button->pressed : button->normal;
 }
 
-int resultForCommand(int controlId) {
+int resultForCommand(int controlId, int focusedId) {
+    if (controlId == QV_SPLASH_OK && findButton(focusedId) != nullptr) {
+        controlId = focusedId;
+    }
     const ButtonSpec* button = findButton(controlId);
     return button != nullptr ? button->result : kResultForOtherCommands;
 }

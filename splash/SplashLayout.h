@@ -4,6 +4,8 @@
 // where things stand, how it is kept on screen, which image a button shows and what a command
 // returns. The dialog procedure only applies these with user32 and gdi32.
 
+#include "splash/ImageDirectory.h"
+#include "splash/SplashChar.h"
 #include "splash/SplashIds.h"
 
 namespace splash {
@@ -25,7 +27,7 @@ struct Rect {
     int bottom;
 };
 
-enum ImageIndex {
+enum ImageIndex : unsigned char {
     kBackground,
     kPicture,
     kOkNormal,
@@ -37,42 +39,51 @@ enum ImageIndex {
     kImageCount
 };
 
-// In loading order; every name is looked up in the image directory.
-inline constexpr const char* kImageFileNames[kImageCount] = {
-    "qvonsplskn.bmp", "qvonsplash.bmp", "qvonsplok1.bmp", "qvonsplok2.bmp",
-    "qvonsplvo1.bmp", "qvonsplvo2.bmp", "qvonsplno1.bmp", "qvonsplno2.bmp",
+// In loading order; every name is looked up in the image directory. Held inline rather than as
+// pointers, and the button table below defined once, because each flavour of the plug-in must
+// fit a few 512-byte blocks.
+inline constexpr Char kImageFileNames[kImageCount][kLongestImageFileName + 1] = {
+    QV_TEXT("qvonsplskn.bmp"), QV_TEXT("qvonsplash.bmp"), QV_TEXT("qvonsplok1.bmp"),
+    QV_TEXT("qvonsplok2.bmp"), QV_TEXT("qvonsplvo1.bmp"), QV_TEXT("qvonsplvo2.bmp"),
+    QV_TEXT("qvonsplno1.bmp"), QV_TEXT("qvonsplno2.bmp"),
 };
-constexpr const char kSettingsFileName[] = "qvonsplash.ini";
-constexpr const char kPictureSection[] = "SP";
-constexpr const char kKeyX[] = "X";
-constexpr const char kKeyY[] = "Y";
+constexpr const Char kSettingsFileName[] = QV_TEXT("qvonsplash.ini");
+constexpr const Char kPictureSection[] = QV_TEXT("SP");
+constexpr const Char kKeyX[] = QV_TEXT("X");
+constexpr const Char kKeyY[] = QV_TEXT("Y");
 
+// Pointers first and small fields packed after them: the table is part of every flavour.
 struct ButtonSpec {
-    int controlId;
-    const char* name; // the control's text in the dialog template
-    const char* section;
+    const Char* name; // the control's text in the dialog template
+    const Char* section;
+    short controlId;
     ImageIndex normal;
     ImageIndex pressed;
-    int result;
+    signed char result;
     // Without a settings file the buttons stand one under another in the top-left corner.
-    int defaultRowsDown;
+    signed char defaultRowsDown;
 };
 
-inline constexpr ButtonSpec kButtons[] = {
-    {QV_SPLASH_OK, "OK", "OK", kOkNormal, kOkPressed, 1, 0},
-    {QV_SPLASH_VIEWONLY, "VIEWONLY", "VO", kViewOnlyNormal, kViewOnlyPressed, 2, 1},
-    {QV_SPLASH_CANCEL, "CANCEL", "NO", kCancelNormal, kCancelPressed, 3, 2},
-};
-constexpr int kButtonCount = sizeof(kButtons) / sizeof(kButtons[0]);
+// OK, VIEWONLY, CANCEL.
+constexpr int kButtonCount = 3;
+extern const ButtonSpec kButtons[kButtonCount];
 constexpr int kResultForOtherCommands = 3;
 
 // An integer from the settings file, or fallback when the file, section or key is missing.
-using ReadSetting = int (*)(void* context, const char* section, const char* key, int fallback);
+using ReadSetting = int (*)(void* context, const Char* section, const Char* key, int fallback);
+
+// Positions from the settings file and sizes of images are kept within this many pixels of the
+// window's corner, far beyond any screen, so that no sum of a position and a size overflows.
+constexpr int kCoordinateLimit = 32767;
+
+// value kept within -kCoordinateLimit .. kCoordinateLimit.
+int clampCoordinate(int value);
 
 Point picturePosition(ReadSetting read, void* context);
 
 // Where a button stands and how large it is: its normal image's size, at the position of its
-// section, whose "Y" defaults to its rows down times that image's height.
+// section, whose "Y" defaults to its rows down times that image's height. Every coordinate is
+// clamped first.
 Rect buttonRect(const ButtonSpec& button, Size normalImage, ReadSetting read, void* context);
 
 // A missing or unreadable image has size 0 x 0; the dialog then keeps the size the template gave,
@@ -92,7 +103,14 @@ ImageIndex imageForButton(int controlId, bool pressed);
 // The button with this control id, or null.
 const ButtonSpec* findButton(int controlId);
 
-// What the dialog ends with for a command from this control.
-int resultForCommand(int controlId);
+// What the dialog ends with for a command from this control while focusedId has the keyboard
+// focus. Owner-drawn buttons are never the dialog's default button, so Enter arrives as OK's
+// command whichever button has the focus (and a click gives its button the focus first): OK's
+// command presses the focused button.
+int resultForCommand(int controlId, int focusedId);
+
+// Focused buttons show an inverted frame this far inside their edges, this thick.
+constexpr int kFocusFrameInset = 3;
+constexpr int kFocusFrameThickness = 2;
 
 } // namespace splash

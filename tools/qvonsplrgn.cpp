@@ -5,9 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,6 +17,32 @@ const char kUsage[] =
     "  Pixels of the key colour (default FF00FF, magenta) lie outside the window.\n"
     "  The output is \"qvonsplash.rgn\" for the splash plug-in: a 4-byte length, then the\n"
     "  region data as ExtCreateRegion takes it, at most 1000 bytes (60 rectangles).\n";
+
+// C streams rather than C++ ones: the tool ships in the kit, and iostreams would make it several
+// times larger.
+bool readFile(const char* path, std::vector<unsigned char>& out) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    unsigned char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        out.insert(out.end(), chunk, chunk + got);
+    }
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+bool writeFile(const char* path, const std::vector<unsigned char>& bytes) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
 
 bool parseColour(const std::string& text, std::uint32_t& colour) {
     if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
@@ -35,13 +60,11 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
+    std::vector<unsigned char> file;
+    if (!readFile(argv[1], file)) {
         std::fprintf(stderr, "qvonsplrgn: cannot open %s\n", argv[1]);
         return 1;
     }
-    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)),
-                                          std::istreambuf_iterator<char>());
     maskregion::Bitmap mask;
     const std::string problem = maskregion::decodeBmp(file, mask);
     if (!problem.empty()) {
@@ -64,10 +87,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::vector<unsigned char> out = maskregion::encodeRegionFile(rects);
-    std::ofstream file_out(argv[2], std::ios::binary);
-    file_out.write(reinterpret_cast<const char*>(out.data()),
-                   static_cast<std::streamsize>(out.size()));
-    if (!file_out.flush()) {
+    if (!writeFile(argv[2], out)) {
         std::fprintf(stderr, "qvonsplrgn: cannot write %s\n", argv[2]);
         return 1;
     }

@@ -1,7 +1,9 @@
 // The library's entry point and its one export. No C run-time library is linked, so the entry
-// point is this DllMain itself and nothing here may call into a run-time.
+// point is this DllMain itself and nothing here may call into a run-time. The Win32 calls without
+// an A or W suffix follow the flavour's character type (UNICODE).
 #include "splash/ImageDirectory.h"
 #include "splash/NsisStack.h"
+#include "splash/SplashText.h"
 #include "splash/win32/SplashDialog.h"
 
 #include <windows.h>
@@ -19,11 +21,9 @@ void releaseNode(void* node) {
 }
 constexpr splash::StackMemory kInstallerHeap = {allocateNode, releaseNode};
 
-unsigned readModulePath(char* out, unsigned capacity) {
-    return GetModuleFileNameA(nullptr, out, capacity);
+unsigned readModulePath(splash::Char* out, unsigned capacity) {
+    return GetModuleFileName(nullptr, out, capacity);
 }
-
-constexpr int kResultTextCapacity = 16;
 
 } // namespace
 
@@ -32,17 +32,17 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID) {
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) void __cdecl show(HWND, int stringSize, char*,
+extern "C" __declspec(dllexport) void __cdecl show(HWND, int stringSize, splash::Char*,
                                                    splash::StackNode** stacktop) {
     const unsigned size = stringSize > 0 ? static_cast<unsigned>(stringSize) : 0;
-    char directory[splash::kPathCapacity];
+    splash::Char directory[splash::kPathCapacity];
     const splash::PopResult popped =
-        splash::popString(stacktop, size, directory, sizeof directory, kInstallerHeap);
+        splash::popString(stacktop, size, directory, splash::kPathCapacity, kInstallerHeap);
     const bool usable = splash::resolveImageDirectory(popped, directory, readModulePath);
 
     const INT_PTR result = splash::runSplashDialog(g_module, usable ? directory : nullptr);
 
-    char text[kResultTextCapacity];
-    wsprintfA(text, "%d", static_cast<int>(result));
+    splash::Char text[splash::kIntegerTextCapacity];
+    splash::formatInteger(static_cast<int>(result), text);
     splash::pushString(stacktop, size, text, kInstallerHeap);
 }

@@ -16,25 +16,25 @@ struct DialogState {
     Size imageSizes[kImageCount];
     Size window;
     Point picture;
-    const char* directory;
+    const Char* directory;
 };
 DialogState g_state;
 
 Size bitmapSize(HBITMAP bitmap) {
     BITMAP info;
-    if (bitmap == nullptr || GetObjectA(bitmap, sizeof info, &info) == 0) {
+    if (bitmap == nullptr || GetObject(bitmap, sizeof info, &info) == 0) {
         return {0, 0};
     }
     return {info.bmWidth, info.bmHeight};
 }
 
-HBITMAP loadImage(const char* fileName) {
-    char path[kPathCapacity];
+HBITMAP loadImage(const Char* fileName) {
+    Char path[kPathCapacity];
     if (g_state.directory == nullptr || !joinPath(path, g_state.directory, fileName)) {
         return nullptr;
     }
     return static_cast<HBITMAP>(
-        LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+        LoadImage(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
 }
 
 void loadImageAt(ImageIndex index) {
@@ -42,12 +42,12 @@ void loadImageAt(ImageIndex index) {
     g_state.imageSizes[index] = bitmapSize(g_state.images[index]);
 }
 
-int readSetting(void* context, const char* section, const char* key, int fallback) {
-    const char* settingsPath = static_cast<const char*>(context);
+int readSetting(void* context, const Char* section, const Char* key, int fallback) {
+    const Char* settingsPath = static_cast<const Char*>(context);
     if (settingsPath == nullptr) {
         return fallback;
     }
-    return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, settingsPath));
+    return static_cast<int>(GetPrivateProfileInt(section, key, fallback, settingsPath));
 }
 
 Size screenSize() {
@@ -68,8 +68,8 @@ bool readFromFile(void* context, void* buffer, unsigned size) {
 // The shape file is looked up in the current directory (where the installer extracted it), by
 // its bare name.
 void applyRegion(HWND dialog) {
-    const HANDLE file = CreateFileA(kRegionFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFile(kRegionFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }
@@ -85,20 +85,22 @@ void applyRegion(HWND dialog) {
     }
 }
 
-void initialise(HWND dialog, const char* directory) {
+void initialise(HWND dialog, const Char* directory) {
     g_state.directory = directory;
     loadImageAt(kBackground);
     g_state.window = sizeOrFallback(g_state.imageSizes[kBackground], windowSize(dialog));
-    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, g_state.window.width, g_state.window.height,
-                 SWP_HIDEWINDOW);
 
-    applyRegion(dialog);
+    // The shape is made for the skin's background; the plain dialog without it keeps its
+    // template's rectangle, so that its buttons are never cut off.
+    if (g_state.images[kBackground] != nullptr) {
+        applyRegion(dialog);
+    }
 
     for (int index = kPicture; index < kImageCount; ++index) {
         loadImageAt(static_cast<ImageIndex>(index));
     }
 
-    char settingsPath[kPathCapacity];
+    Char settingsPath[kPathCapacity];
     void* settings = nullptr;
     if (directory != nullptr && joinPath(settingsPath, directory, kSettingsFileName)) {
         settings = settingsPath;
@@ -113,8 +115,10 @@ void initialise(HWND dialog, const char* directory) {
                      SWP_NOZORDER);
     }
 
+    // The dialog is shown only now, in its final size and place, so it never flashes elsewhere.
     const Point origin = centredOrigin(g_state.window, screenSize());
-    SetWindowPos(dialog, HWND_TOPMOST, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetWindowPos(dialog, HWND_TOPMOST, origin.x, origin.y, g_state.window.width,
+                 g_state.window.height, SWP_SHOWWINDOW);
 }
 
 void blit(HDC target, int x, int y, HDC source, ImageIndex index) {
@@ -127,9 +131,13 @@ void blit(HDC target, int x, int y, HDC source, ImageIndex index) {
     SelectObject(source, previous);
 }
 
+// A system colour given where a brush is taken, as FillRect allows.
+HBRUSH systemColourBrush(int colourIndex) {
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(colourIndex + 1));
+}
+
 // Drawn off screen first so that the picture never flickers over a bare background.
-void eraseBackground(HWND dialog) {
-    const HDC windowDc = GetDC(dialog);
+void eraseBackground(HDC windowDc) {
     const HDC canvasDc = CreateCompatibleDC(windowDc);
     const HDC imageDc = CreateCompatibleDC(windowDc);
     const HBITMAP canvas =
@@ -138,7 +146,7 @@ void eraseBackground(HWND dialog) {
 
     if (g_state.images[kBackground] == nullptr) {
         const RECT all = {0, 0, g_state.window.width, g_state.window.height};
-        FillRect(canvasDc, &all, GetSysColorBrush(COLOR_BTNFACE));
+        FillRect(canvasDc, &all, systemColourBrush(COLOR_BTNFACE));
     }
     blit(canvasDc, 0, 0, imageDc, kBackground);
     blit(canvasDc, g_state.picture.x, g_state.picture.y, imageDc, kPicture);
@@ -148,33 +156,53 @@ void eraseBackground(HWND dialog) {
     DeleteObject(canvas);
     DeleteDC(imageDc);
     DeleteDC(canvasDc);
-    ReleaseDC(dialog, windowDc);
 }
 
 // Without its image a button is drawn as a plain box with its name, so that it can still be found
 // and pressed.
 void drawPlainButton(const DRAWITEMSTRUCT& item, bool pressed) {
     RECT r = item.rcItem;
-    FillRect(item.hDC, &r, GetSysColorBrush(pressed ? COLOR_BTNSHADOW : COLOR_WINDOW));
+    FillRect(item.hDC, &r, systemColourBrush(pressed ? COLOR_BTNSHADOW : COLOR_WINDOW));
     const ButtonSpec* button = findButton(static_cast<int>(item.CtlID));
     if (button != nullptr) {
-        DrawTextA(item.hDC, button->name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        DrawText(item.hDC, button->name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
 }
 
-void drawButton(const DRAWITEMSTRUCT& item) {
-    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+// Drawn whenever the button has the focus, not only after a key was pressed, so that the button
+// that Enter presses can always be seen.
+// The frame is the outer rectangle inverted and its inside inverted back.
+void drawFocusFrame(HDC dc, const RECT& button) {
+    RECT r = {button.left + kFocusFrameInset, button.top + kFocusFrameInset,
+              button.right - kFocusFrameInset, button.bottom - kFocusFrameInset};
+    if (r.right - r.left <= 2 * kFocusFrameThickness ||
+        r.bottom - r.top <= 2 * kFocusFrameThickness) {
+        return;
+    }
+    InvertRect(dc, &r);
+    r = {r.left + kFocusFrameThickness, r.top + kFocusFrameThickness,
+         r.right - kFocusFrameThickness, r.bottom - kFocusFrameThickness};
+    InvertRect(dc, &r);
+}
+
+void drawButtonFace(const DRAWITEMSTRUCT& item, bool pressed) {
     const ImageIndex index = imageForButton(static_cast<int>(item.CtlID), pressed);
     if (index == kImageCount || g_state.images[index] == nullptr) {
         drawPlainButton(item, pressed);
         return;
     }
     const HDC imageDc = CreateCompatibleDC(item.hDC);
-    const HGDIOBJ previous = SelectObject(imageDc, g_state.images[index]);
-    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
-           item.rcItem.bottom - item.rcItem.top, imageDc, 0, 0, SRCCOPY);
-    SelectObject(imageDc, previous);
+    blit(item.hDC, item.rcItem.left, item.rcItem.top, imageDc, index);
     DeleteDC(imageDc);
+}
+
+// The whole button is drawn for every action, including a mere change of focus, so that a frame
+// left by the focus is always painted over.
+void drawButton(const DRAWITEMSTRUCT& item) {
+    drawButtonFace(item, (item.itemState & ODS_SELECTED) != 0);
+    if ((item.itemState & ODS_FOCUS) != 0) {
+        drawFocusFrame(item.hDC, item.rcItem);
+    }
 }
 
 void releaseImages() {
@@ -189,23 +217,23 @@ void releaseImages() {
 INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        initialise(dialog, reinterpret_cast<const char*>(lParam));
+        initialise(dialog, reinterpret_cast<const Char*>(lParam));
         return TRUE;
     case WM_ERASEBKGND:
-        eraseBackground(dialog);
+        eraseBackground(reinterpret_cast<HDC>(wParam));
         return TRUE;
     case WM_DRAWITEM:
         drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_COMMAND:
-        EndDialog(dialog, resultForCommand(LOWORD(wParam)));
+        EndDialog(dialog, resultForCommand(LOWORD(wParam), GetDlgCtrlID(GetFocus())));
         return TRUE;
     case WM_LBUTTONDOWN: {
         // The click arrives in client coordinates; the caption drag that follows wants the same
         // point on the screen.
         POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ClientToScreen(dialog, &at);
-        PostMessageA(dialog, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(at.x, at.y));
+        PostMessage(dialog, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(at.x, at.y));
         return TRUE;
     }
     case WM_MOVING: {
@@ -226,9 +254,9 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-INT_PTR runSplashDialog(HINSTANCE module, const char* directory) {
-    return DialogBoxParamA(module, MAKEINTRESOURCEA(QV_SPLASH_DIALOG), nullptr, dialogProc,
-                           reinterpret_cast<LPARAM>(directory));
+INT_PTR runSplashDialog(HINSTANCE module, const Char* directory) {
+    return DialogBoxParam(module, MAKEINTRESOURCE(QV_SPLASH_DIALOG), nullptr, dialogProc,
+                          reinterpret_cast<LPARAM>(directory));
 }
 
 } // namespace splash

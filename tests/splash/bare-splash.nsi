@@ -1,7 +1,10 @@
 ; A test installer that passes /IMAGEDIR=TEXT from its command line to the plug-in as it is (empty,
-; missing or too long) and writes the choice to /CHOICEFILE=PATH.
-Unicode false
-!addplugindir /x86-ansi "${QV_PLUGIN_DIR}"
+; missing, too long or beyond the ANSI code page) and writes the choice to /CHOICEFILE=PATH. Built
+; for each flavour with makensis -X"Unicode false", -X"Unicode true" or -X"Target amd64-unicode";
+; QV_PLUGINS is the kit's NSIS/Plugins folder.
+!addplugindir /x86-ansi "${QV_PLUGINS}/x86-ansi"
+!addplugindir /x86-unicode "${QV_PLUGINS}/x86-unicode"
+!addplugindir /amd64-unicode "${QV_PLUGINS}/amd64-unicode"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 
@@ -17,7 +20,7 @@ Function .onInit
   Pop $0
   ${GetOptions} $R0 "/CHOICEFILE=" $R1
   FileOpen $R2 $R1 w
-  FileWrite $R2 $0
+  FileWrite $R2 "choice=$0$\r$\n"
   FileClose $R2
   Quit
 FunctionEnd

@@ -1,28 +1,41 @@
 #!/usr/bin/env python3
-"""Runs the example installer with the freshly built qvonsplash.dll under Wine on a private Xvfb
-display, drives it with xdotool, and checks the screen pixel by pixel and the choice it reports.
+"""Unpacks the kit, builds its example installer and a bare test installer for one flavour of
+qvonsplash.dll, runs them under Wine on a private Xvfb display, drives them with xdotool, and
+checks the screen pixel by pixel, the choice they report and the detection's exit code.
 
-usage: installer_test.py --work DIR --plugin-dir DIR --skin-dir DIR --region-tool EXE
-                         --examples DIR --wine WINE SCENARIO
+usage: installer_test.py --work DIR --flavour FLAVOUR --kit-zip ZIP --examples DIR --wine WINE
+                         [--version VERSION] SCENARIO
 
-SCENARIO "build" makes the Wine prefix, the region file and the installers (the fixture of the
-others). Screenshots of every scenario are kept in DIR/<scenario>/ as BMP files.
+FLAVOUR is x86-ansi (a "Unicode false" installer), x86-unicode ("Unicode true") or
+amd64-unicode ("Target amd64-unicode", in a 64-bit Wine prefix). SCENARIO "build" unpacks the kit
+and makes the Wine prefix and the installers (the fixture of the others); "contents" checks the
+kit's files themselves. Screenshots of every scenario are kept in DIR/<scenario>/ as BMP files.
 """
 import argparse
 import configparser
 import os
 import shutil
+import re
 import signal
+import socket
 import struct
 import subprocess
 import sys
 import time
+import zipfile
 
 SCREEN = (1000, 700)
 BLACK = (0, 0, 0)
 DIALOG_TIMEOUT = 60  # Wine's first start in a prefix is slow on a busy machine
 EXIT_TIMEOUT = 30
 POLL = 0.25
+FLAVOURS = {  # the script command that makes makensis build for the flavour, and Wine's prefix
+    "x86-ansi": ("Unicode false", "win32"),
+    "x86-unicode": ("Unicode true", "win32"),
+    "amd64-unicode": ("Target amd64-unicode", "win64"),
+}
+# Letters outside every ANSI code page's reach at once: Latin with diacritics and Greek.
+NON_ANSI_DIRECTORY = "Zoë Ångström Ωμέγα"
 
 make_skin = None  # the skin script of the examples, imported in main()
 
@@ -121,9 +134,10 @@ class Skin:
         x, y = self.at[section]
         return (origin[0] + x + image.width // 2, origin[1] + y + image.height // 2)
 
-    def expected(self, region=True, pressed=None, picture=True):
+    def expected(self, region=True, pressed=None, picture=True, focus="OK"):
         """The window as it should look: background, picture at "SP", each button's normal image
-        (the pressed one for pressed), and the root window wherever the shape leaves out."""
+        (the pressed one for pressed), the inverted frame inside the focused button, and the root
+        window wherever the shape leaves out."""
         background = self.images["qvonsplskn"]
         out = make_skin.Image(background.width, background.height)
         out.pixels = [list(row) for row in background.pixels]
@@ -135,12 +149,28 @@ class Skin:
             left, top = self.at[section]
             for y in range(image.height):
                 out.pixels[top + y][left:left + image.width] = image.pixels[y]
+            if section == focus:
+                invert_frame(out, left, top, image.width, image.height)
         if region:
             for y in range(out.height):
                 for x in range(out.width):
                     if background.pixels[y][x] == make_skin.KEY:
                         out.pixels[y][x] = BLACK
         return out
+
+
+FOCUS_INSET, FOCUS_THICKNESS = 3, 2  # as splash/SplashLayout.h draws the focus
+
+
+def invert_frame(image, left, top, width, height):
+    outer = (left + FOCUS_INSET, top + FOCUS_INSET, left + width - FOCUS_INSET,
+             top + height - FOCUS_INSET)
+    inner = tuple(v + d for v, d in zip(outer, (FOCUS_THICKNESS, FOCUS_THICKNESS,
+                                                 -FOCUS_THICKNESS, -FOCUS_THICKNESS)))
+    for y in range(outer[1], outer[3]):
+        for x in range(outer[0], outer[2]):
+            if not (inner[0] <= x < inner[2] and inner[1] <= y < inner[3]):
+                image.pixels[y][x] = tuple(255 - c for c in image.pixels[y][x])
 
 
 class Session:
@@ -157,6 +187,7 @@ class Session:
         self.display = None
         self.shots = 0
         self.logs = []
+        self.listener = None
 
     def log(self, name):
         self.logs.append(open(os.path.join(self.dir, name), "w"))
@@ -165,26 +196,26 @@ class Session:
     def __enter__(self):
         fbdir = self.fbdir = os.path.join(self.dir, "framebuffer")
         os.makedirs(fbdir)
-        for number in range(64, 200):
-            taken = (f"/tmp/.X{number}-lock", f"/tmp/.X11-unix/X{number}")
-            if any(os.path.exists(f) for f in taken):
-                continue
-            log = self.log(f"xvfb-{number}.log")
+        # Xvfb picks a free display number itself and names it once it listens, so sessions of
+        # other tests and other users never collide with this one.
+        read_end, write_end = os.pipe()
+        log = self.log("xvfb.log")
+        try:
             self.xvfb = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-fbdir",
-                 fbdir, "-nolisten", "tcp", "-br", "-ac", "-nocursor"], stdout=log, stderr=log)
-            self.fb = os.path.join(fbdir, "Xvfb_screen0")
-            try:
-                wait_until("Xvfb start", lambda: self.xvfb.poll() is not None or (
-                    os.path.exists(f"/tmp/.X11-unix/X{number}") and os.path.exists(self.fb)), 15)
-            except Failure:
-                self.stop_xvfb()
-                raise
-            if self.xvfb.poll() is None:
-                self.display = f":{number}"
-                return self
-            self.xvfb = None  # another display took the number meanwhile; try the next
-        raise Failure("no free X display number between :64 and :199")
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                 f"{SCREEN[0]}x{SCREEN[1]}x24", "-fbdir", fbdir, "-nolisten", "tcp", "-br", "-ac",
+                 "-nocursor"], stdout=log, stderr=log, pass_fds=(write_end,))
+            os.close(write_end)
+            with os.fdopen(read_end) as announced:
+                number = announced.readline().strip()
+        except BaseException:
+            self.stop_xvfb()
+            raise
+        self.fb = os.path.join(fbdir, "Xvfb_screen0")
+        if not number or self.xvfb.poll() is not None:
+            raise Failure(f"Xvfb did not start (see {log.name})")
+        self.display = f":{number}"
+        return self
 
     def __exit__(self, *exc):
         if self.installer is not None and self.installer.poll() is None:
@@ -194,6 +225,8 @@ class Session:
         subprocess.run(["wineserver", "-k"], env=self.env(), timeout=30,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.stop_xvfb()
+        if self.listener is not None:
+            self.listener.close()
         shutil.rmtree(self.fbdir, ignore_errors=True)
         for log in self.logs:
             log.close()
@@ -215,23 +248,37 @@ class Session:
             env["DISPLAY"] = self.display
         return env
 
-    def start(self, exe, *options, cwd=None):
+    def start(self, exe, *options, cwd=None, reachable=True):
+        """Starts an installer; the example's detection gets a target on loopback that accepts
+        connections, or with reachable=False one that refuses them."""
         self.choice_file = os.path.join(self.dir, "choice.txt")
-        command = [self.args.wine, exe, "/S", *options,
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        if reachable:
+            self.listener.listen(8)
+        target = "/TARGET=127.0.0.1:%d" % self.listener.getsockname()[1]
+        command = [self.args.wine, exe, "/S", *options, target,
                    "/CHOICEFILE=" + windows_path(self.choice_file)]
         log = self.log("installer.log")
         self.installer = subprocess.Popen(command, env=self.env(), cwd=cwd or self.dir, stdout=log,
                                           stderr=log)
 
-    def choice(self):
+    def answers(self):
+        """What the installer wrote: {"choice": N} and, after the example's detection,
+        "detect": its exit code."""
         try:
             self.installer.wait(EXIT_TIMEOUT)
         except subprocess.TimeoutExpired:
             raise Failure(f"the installer did not end within {EXIT_TIMEOUT} s")
+        finally:
+            self.listener.close()
         if not os.path.exists(self.choice_file):
             raise Failure(f"no choice written (installer exit code {self.installer.returncode})")
         with open(self.choice_file) as f:
-            return f.read()
+            return dict(line.strip().split("=", 1) for line in f if "=" in line)
+
+    def choice(self):
+        return self.answers()["choice"]
 
     def screen(self):
         return Screen(self.fb)
@@ -266,14 +313,24 @@ def windows_path(path):
 
 
 def wine_env(args):
+    # A UTF-8 locale, so that Wine hands non-ASCII command lines and file names on unchanged.
     return {"WINEPREFIX": os.path.join(args.work, "wineprefix"), "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEARCH": "win32"}
+            "WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEARCH": FLAVOURS[args.flavour][1],
+            "LANG": "C.UTF-8"}
 
 
 def check_equal(what, got, expected):
     if got != expected:
         raise Failure(f"{what}: {got!r} (expected {expected!r})")
     print(f"{what}: {got!r}")
+
+
+def kit_dir(args):
+    return os.path.join(args.work, "kit")
+
+
+def skin_dir(args):
+    return os.path.join(kit_dir(args), "NSIS", "Examples", "qvonsplash", "skin")
 
 
 def example(args):
@@ -284,7 +341,31 @@ def bare(args):
     return os.path.join(args.work, "bare", "bare-splash.exe")
 
 
+def damaged_dir(args):
+    return os.path.join(args.work, "skin-damaged")
+
+
+def non_ansi_dir(args):
+    return os.path.join(args.work, NON_ANSI_DIRECTORY)
+
+
+def unpack_kit(args):
+    kit = kit_dir(args)
+    shutil.rmtree(kit, ignore_errors=True)
+    with zipfile.ZipFile(args.kit_zip) as archive:
+        archive.extractall(kit)
+    return kit
+
+
+def makensis(args, script, outfile, *defines):
+    subprocess.run(["makensis", "-V2", "-X" + FLAVOURS[args.flavour][0],
+                    *[f"-D{d}" for d in defines], f"-DQV_OUTFILE={outfile}", script],
+                   timeout=120, check=True)
+
+
 def build(args):
+    """Everything the scenarios use comes from the unpacked kit alone: the example is built where
+    it lies, with the kit's macros and plug-ins."""
     env = dict(os.environ)
     env.update(wine_env(args))
     env.pop("DISPLAY", None)
@@ -292,24 +373,25 @@ def build(args):
     if not os.path.isdir(env["WINEPREFIX"]):
         subprocess.run([args.wine, "wineboot", "--init"], env=env, timeout=300, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    skin = os.path.join(args.work, "skin")
-    shutil.rmtree(skin, ignore_errors=True)
-    shutil.copytree(args.skin_dir, skin)
-    subprocess.run([args.wine, args.region_tool, windows_path(os.path.join(skin, "qvonsplskn.bmp")),
-                    windows_path(os.path.join(skin, "qvonsplash.rgn"))], env=env, timeout=120,
-                   check=True)
+    kit = unpack_kit(args)
+    skin = skin_dir(args)
+    # The kit's shape file was made by the build machine's region tool; the shipped Windows tool
+    # must make the same bytes.
+    remade = os.path.join(args.work, "remade.rgn")
+    subprocess.run([args.wine, os.path.join(kit, "Bin", "qvonsplrgn.exe"),
+                    windows_path(os.path.join(skin, "qvonsplskn.bmp")), windows_path(remade)],
+                   env=env, timeout=120, check=True)
     subprocess.run(["wineserver", "-k"], env=env, timeout=30)
-    subprocess.run(["makensis", "-V2", f"-DQV_PLUGIN_DIR={args.plugin_dir}",
-                    f"-DQV_SKIN_DIR={skin}",
-                    f"-DQV_OUTFILE={example(args)}",
-                    os.path.join(args.examples, "qvonsplash-example.nsi")], timeout=120, check=True)
+    with open(remade, "rb") as a, open(os.path.join(skin, "qvonsplash.rgn"), "rb") as b:
+        if a.read() != b.read():
+            raise Failure("Bin/qvonsplrgn.exe made another shape file than the kit holds")
+    makensis(args, os.path.join(kit, "NSIS", "Examples", "qvonsplash", "qvonsplash-example.nsi"),
+             example(args))
     bare_dir = os.path.dirname(bare(args))
     shutil.rmtree(bare_dir, ignore_errors=True)
     os.makedirs(bare_dir)
-    subprocess.run(["makensis", "-V2", f"-DQV_PLUGIN_DIR={args.plugin_dir}",
-                    f"-DQV_OUTFILE={bare(args)}",
-                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "bare-splash.nsi")],
-                   timeout=120, check=True)
+    makensis(args, os.path.join(os.path.dirname(os.path.abspath(__file__)), "bare-splash.nsi"),
+             bare(args), "QV_PLUGINS=" + os.path.join(kit, "NSIS", "Plugins"))
     # The bare installer's own directory holds the skin, for the empty image directory; the
     # shape file is left out, so there the window stays rectangular.
     for name in os.listdir(skin):
@@ -326,11 +408,64 @@ def build(args):
         region = f.read()
         f.seek(0)
         f.write(struct.pack("<I", 1004) + region[4:] + b"\0" * 1004)
-    print("built", example(args), "and", bare(args))
+    shutil.rmtree(non_ansi_dir(args), ignore_errors=True)
+    shutil.copytree(skin, os.path.join(non_ansi_dir(args), "skin"))
+    print("built", example(args), "and", bare(args), "from", args.kit_zip)
 
 
-def damaged_dir(args):
-    return os.path.join(args.work, "skin-damaged")
+KIT_FILES = ["Bin/qvproxydetect.exe", "Bin/qvonsplrgn.exe",
+             *[f"NSIS/Plugins/{flavour}/qvonsplash.dll" for flavour in FLAVOURS],
+             "NSIS/Include/qvonsplash.nsh", "NSIS/Include/qvproxydetect.nsh",
+             "NSIS/Examples/qvonsplash/qvonsplash-example.nsi",
+             "NSIS/Examples/qvonsplash/skin/qvonsplash.rgn", "Docs/InstallerGuide.md"]
+SUPPORTED_OS = ["35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]
+
+
+def read_resources(path, triple):
+    """The binary's resources as resource-script text, read back by windres."""
+    return subprocess.run([f"{triple}-windres", "-i", path, "-J", "coff", "-O", "rc"],
+                          capture_output=True, text=True, check=True, timeout=60).stdout
+
+
+def contents(args):
+    """The kit's layout, every binary's version resource, the program's manifest, and each
+    plug-in flavour's size, imports and export."""
+    names = zipfile.ZipFile(args.kit_zip).namelist()
+    missing = [name for name in KIT_FILES if name not in names]
+    if missing:
+        raise Failure(f"the kit lacks {missing}")
+    kit = unpack_kit(args)
+    binaries = {name: "i686-w64-mingw32" for name in KIT_FILES if name.endswith((".exe", ".dll"))}
+    binaries["NSIS/Plugins/amd64-unicode/qvonsplash.dll"] = "x86_64-w64-mingw32"
+    for name, triple in binaries.items():
+        path = os.path.join(kit, name)
+        resources = read_resources(path, triple)
+        for key, value in [("ProductName", "Quorvane connection tools"),
+                           ("FileVersion", args.version), ("ProductVersion", args.version),
+                           ("OriginalFilename", os.path.basename(name))]:
+            check_equal(f"{name} {key}", f'VALUE "{key}", "{value}"' in resources, True)
+        check_equal(f"{name} has a file description", '"FileDescription", "Quorvane' in resources,
+                    True)
+        print(f"{name}: {os.path.getsize(path)} bytes")
+    manifest = read_resources(os.path.join(kit, "Bin/qvproxydetect.exe"), "i686-w64-mingw32")
+    check_equal("manifest asks for asInvoker", 'level=""asInvoker""' in manifest, True)
+    check_equal("manifest names Windows 7 to 11",
+                [os.path.basename(i) for i in SUPPORTED_OS if i in manifest], SUPPORTED_OS)
+    for flavour in FLAVOURS:
+        path = os.path.join(kit, "NSIS", "Plugins", flavour, "qvonsplash.dll")
+        triple = binaries[f"NSIS/Plugins/{flavour}/qvonsplash.dll"]
+        dump = subprocess.run([f"{triple}-objdump", "-p", path], capture_output=True, text=True,
+                              check=True).stdout
+        check_equal(f"{flavour} imports", sorted(re.findall(r"DLL Name: (\S+)", dump)),
+                    ["GDI32.dll", "KERNEL32.dll", "USER32.dll"])
+        names = dump.split("[Ordinal/Name Pointer] Table", 1)[-1].split("\n\n", 1)[0]
+        check_equal(f"{flavour} exports", re.findall(r"\[\s*\d+\] (\w+)", names), ["show"])
+        ours = os.path.getsize(path)
+        theirs = os.path.getsize(f"/usr/share/nsis/Plugins/{flavour}/AdvSplash.dll")
+        print(f"{flavour}: {ours} bytes, NSIS's AdvSplash {theirs} bytes")
+        if ours >= theirs:
+            raise Failure(f"{flavour} is {ours} bytes (expected under AdvSplash's {theirs})")
 
 
 def shown_skin(session, skin, what="shown centred"):
@@ -350,10 +485,11 @@ def escape(args, skin):
 
 def enter(args, skin):
     with Session(args, "enter") as s:
-        s.start(example(args))
+        s.start(example(args), reachable=False)
         shown_skin(s, skin)
         s.xdotool("key", "Return")
-        check_equal("choice after Enter on the first control", s.choice(), "1")
+        check_equal("after Enter with the focus never moved, and a target that refuses",
+                    s.answers(), {"choice": "1", "detect": "-3"})
 
 
 def click(section, result):
@@ -364,10 +500,43 @@ def click(section, result):
             x, y = skin.button_centre(origin, section)
             s.xdotool("mousemove", x, y)
             s.xdotool("mousedown", 1)
-            s.wait_for(f"{section} pressed", skin.expected(pressed=section), origin)
+            s.wait_for(f"{section} pressed", skin.expected(pressed=section, focus=section),
+                       origin)
             s.xdotool("mouseup", 1)
-            check_equal(f"choice after a click on {section}", s.choice(), result)
+            expected = {"choice": result}
+            if result != "3":  # the example goes on to check that its server can be reached
+                expected["detect"] = "0"
+            check_equal(f"after a click on {section}", s.answers(), expected)
     return scenario
+
+
+def keys(names, focus, result):
+    """All keys but the last move the focus, which must then be seen on the focus button; the
+    last presses it."""
+    def scenario(args, skin):
+        with Session(args, "keys-" + "-".join(names)) as s:
+            s.start(example(args))
+            origin = shown_skin(s, skin)
+            for name in names[:-1]:
+                s.xdotool("key", name)
+            s.wait_for(f"focus on {focus}", skin.expected(focus=focus), origin)
+            s.xdotool("key", names[-1])
+            check_equal(f"choice after {', '.join(names)}", s.choice(), result)
+    return scenario
+
+
+def non_ansi_directory(args, skin):
+    """Unicode flavours read an image directory whose name no ANSI code page holds."""
+    if "unicode" not in args.flavour:
+        print(f"{args.flavour} installers pass ANSI strings; nothing to check")
+        return
+    with Session(args, "non-ansi-directory") as s:
+        directory = os.path.join(non_ansi_dir(args), "skin")
+        s.start(bare(args), "/IMAGEDIR=" + windows_path(directory) + "\\", cwd=directory)
+        origin = shown_skin(s, skin, "skin from " + NON_ANSI_DIRECTORY)
+        s.xdotool("mousemove", *skin.button_centre(origin, "OK"))
+        s.xdotool("click", 1)
+        check_equal("choice after a click on OK", s.choice(), "1")
 
 
 def drag(args, skin):
@@ -423,10 +592,11 @@ def damaged_skin(args, skin):
 
 def plain_dialog(name, directory, button, result):
     """Without usable images the dialog keeps its template's size, centred, with three plain
-    boxes one under another in its top-left corner; each still gives its result."""
+    boxes one under another in its top-left corner; each still gives its result. The skin's
+    shape file lies in the current directory, and the plain dialog must not take it."""
     def scenario(args, skin):
         with Session(args, name) as s:
-            s.start(bare(args), "/IMAGEDIR=" + directory)
+            s.start(bare(args), "/IMAGEDIR=" + directory, cwd=skin_dir(args))
 
             def window():
                 screen = s.screen()
@@ -477,6 +647,10 @@ SCENARIOS = {
     "click-OK": click("OK", "1"),
     "click-VO": click("VO", "2"),
     "click-NO": click("NO", "3"),
+    "tab-tab-enter": keys(["Tab", "Tab", "Return"], "NO", "3"),
+    "tab-space": keys(["Tab", "space"], "VO", "2"),
+    "shift-tab-enter": keys(["shift+Tab", "Return"], "NO", "3"),
+    "non-ansi-directory": non_ansi_directory,
     "drag": drag,
     "program-directory": program_directory,
     "damaged-skin": damaged_skin,
@@ -488,9 +662,11 @@ SCENARIOS = {
 def main():
     global make_skin
     parser = argparse.ArgumentParser()
-    for option in ["--work", "--plugin-dir", "--skin-dir", "--region-tool", "--examples", "--wine"]:
+    for option in ["--work", "--kit-zip", "--examples", "--wine"]:
         parser.add_argument(option, required=True)
-    parser.add_argument("scenario", choices=["build", *SCENARIOS])
+    parser.add_argument("--flavour", choices=FLAVOURS, default="x86-ansi")
+    parser.add_argument("--version", default="")
+    parser.add_argument("scenario", choices=["build", "contents", *SCENARIOS])
     args = parser.parse_args()
     for tool in ["Xvfb", "xdotool", "makensis", "wineserver"]:
         if shutil.which(tool) is None:
@@ -504,8 +680,10 @@ def main():
     try:
         if args.scenario == "build":
             build(args)
+        elif args.scenario == "contents":
+            contents(args)
         else:
-            SCENARIOS[args.scenario](args, Skin(os.path.join(args.work, "skin")))
+            SCENARIOS[args.scenario](args, Skin(skin_dir(args)))
     except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as failure:
         sys.exit(f"FAILED: {failure}")
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 #include <string>
 #include <utility>
@@ -75,6 +76,16 @@ TEST(SplashLayoutTest, PositionsComeFromTheSettingsFileWithTheirDefaults) {
          {0, 0, 120, 28},
          {0, 30, 100, 60},
          {-10, 50, 80, 75}},
+        {"positions near the int limits are clamped, so no sum overflows",
+         {{{"SP", "X"}, INT_MAX},
+          {{"SP", "Y"}, INT_MIN},
+          {{"OK", "X"}, INT_MAX},
+          {{"OK", "Y"}, INT_MAX - 1},
+          {{"NO", "X"}, INT_MIN}},
+         {32767, -32767},
+         {32767, 32767, 32887, 32795},
+         {0, 30, 100, 60},
+         {-32767, 50, -32677, 75}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -87,6 +98,10 @@ TEST(SplashLayoutTest, PositionsComeFromTheSettingsFileWithTheirDefaults) {
                   splash::buttonRect(splash::kButtons[1], viewOnly, readFrom, context));
         EXPECT_EQ(row.cancelAt, splash::buttonRect(splash::kButtons[2], cancel, readFrom, context));
     }
+    const Settings farRight = {{{"VO", "X"}, INT_MAX}};
+    EXPECT_EQ((Rect{32767, 32767, 65534, 65534}),
+              splash::buttonRect(splash::kButtons[1], {INT_MAX, INT_MAX}, readFrom,
+                                 const_cast<Settings*>(&farRight)));
 }
 
 TEST(SplashLayoutTest, AMissingImageTakesTheTemplatesSize) {
@@ -150,24 +165,46 @@ TEST(SplashLayoutTest, AWindowLargerThanTheScreenKeepsItsFarEdgesOnIt) {
               splash::clampToScreen({0, 0, 1200, 800}, {1200, 800}, {1000, 750}));
 }
 
-TEST(SplashLayoutTest, EachButtonShowsItsOwnImagesAndGivesItsResult) {
+TEST(SplashLayoutTest, EachButtonShowsItsOwnImages) {
     struct Row {
         int controlId;
         splash::ImageIndex normal, pressed;
-        int result;
     } rows[] = {
-        {1, splash::kOkNormal, splash::kOkPressed, 1},
-        {1001, splash::kViewOnlyNormal, splash::kViewOnlyPressed, 2},
-        {2, splash::kCancelNormal, splash::kCancelPressed, 3},
-        {0, splash::kImageCount, splash::kImageCount, 3},
-        {1002, splash::kImageCount, splash::kImageCount, 3},
-        {-1, splash::kImageCount, splash::kImageCount, 3},
+        {1, splash::kOkNormal, splash::kOkPressed},
+        {1001, splash::kViewOnlyNormal, splash::kViewOnlyPressed},
+        {2, splash::kCancelNormal, splash::kCancelPressed},
+        {0, splash::kImageCount, splash::kImageCount},
+        {1002, splash::kImageCount, splash::kImageCount},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.controlId);
         EXPECT_EQ(row.normal, splash::imageForButton(row.controlId, false));
         EXPECT_EQ(row.pressed, splash::imageForButton(row.controlId, true));
-        EXPECT_EQ(row.result, splash::resultForCommand(row.controlId));
+    }
+}
+
+// Enter arrives as OK's command (1) whatever has the focus; Space and clicks as the command of
+// the button they press, which has the focus by then; Escape as CANCEL's (2).
+TEST(SplashLayoutTest, KeysAndClicksGiveTheResultOfTheButtonTheyPress) {
+    constexpr int kOk = 1, kViewOnly = 1001, kCancel = 2, kNoFocus = 0;
+    struct Row {
+        const char* what;
+        int command, focused, result;
+    } rows[] = {
+        {"Enter with the focus never moved", kOk, kOk, 1},
+        {"Tab, Enter", kOk, kViewOnly, 2},
+        {"Tab, Tab, Enter", kOk, kCancel, 3},
+        {"Shift+Tab, Enter", kOk, kCancel, 3},
+        {"Enter while no button has the focus", kOk, kNoFocus, 1},
+        {"Space on VIEWONLY", kViewOnly, kViewOnly, 2},
+        {"Space on CANCEL", kCancel, kCancel, 3},
+        {"Escape with the focus on OK", kCancel, kOk, 3},
+        {"Escape with the focus on VIEWONLY", kCancel, kViewOnly, 3},
+        {"a command from no button", 1002, kOk, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(row.result, splash::resultForCommand(row.command, row.focused));
     }
 }
 

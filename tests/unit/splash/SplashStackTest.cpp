@@ -1,5 +1,6 @@
 #include "splash/ImageDirectory.h"
 #include "splash/NsisStack.h"
+#include "splash/SplashText.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,19 @@ TEST_F(NsisStackTest, PushLinksANewNodeOfStringSizePlusTheHeaderOnTop) {
         EXPECT_EQ(below, top->next);
         EXPECT_STREQ(row.stored, top->text);
         TearDown();
+    }
+}
+
+TEST(SplashTextTest, TheChoiceIsPushedInDecimal) {
+    const std::pair<int, const char*> rows[] = {{1, "1"},
+                                                {-1, "-1"},
+                                                {0, "0"},
+                                                {2147483647, "2147483647"},
+                                                {-2147483647 - 1, "-2147483648"}};
+    for (const auto& [value, text] : rows) {
+        char out[splash::kIntegerTextCapacity];
+        splash::formatInteger(value, out);
+        EXPECT_STREQ(text, out);
     }
 }
 
