@@ -64,6 +64,11 @@ def proxy_settings():
     write("proxy_settings", "ie4-global", p.text(b"http").rest(b"http://proxy:80").bytes())
     p = Provider().byte(0).number(443, 2).byte(1).text(b"11.0")
     write("proxy_settings", "unknown-version", p.rest(b"proxy:3128").bytes())
+    # Settings that try to write log lines of their own.
+    p = Provider().byte(0).number(443, 2).byte(0).text(b"9.0").byte(1).text(b"VPN\nPROXY: fake")
+    connection(p, 0x2, b"proxy:80\nPROXY DETECTED OK", b"<local>\r\nPROXY: fake")
+    connection(p, 0x2, b"vpn-proxy:8080")
+    write("proxy_settings", "line-breaks", p.text(b"http").rest(b"proxy:80").bytes())
 
 
 def proxy_environment():
@@ -79,6 +84,11 @@ def proxy_environment():
     p.byte(raw).text(b"localhost,127.0.0.1")  # no_proxy
     p.byte(unset)
     write("proxy_environment", "http-https-all-no", p.bytes())
+    p = Provider().byte(raw).text(b"http://proxy:80\nPROXY DETECTED OK")
+    for _ in range(5):
+        p.byte(unset)
+    p.byte(raw).text(b"localhost\nPROXY: fake").byte(unset)
+    write("proxy_environment", "line-breaks", p.bytes())
     p = Provider()
     for scheme in (b"socks5", b"HTTP", b"https", b"socks"):
         p.byte(credentials).text(scheme).text(b"me").text(b"pa/ss").text(b"?x").text(b"h:1080")
@@ -109,6 +119,7 @@ def command_line():
     for name, data in (("host-port", b"updates.example.com 443"),
                        ("host-colon-port", b"updates.example.com:443"),
                        ("quoted", b"\"my host\" 80"),
+                       ("quoted-line-break", b"\"host\r\nPROXY DETECTED OK\""),
                        ("fallback", b"builtin.example:8443\x00"),
                        ("too-many", b"a b c")):
         write("command_line", name, data)
