@@ -1,8 +1,10 @@
 // The Linux registry's value file (".values" in a key's folder) as anything may have left it:
-// reading it never fails badly, and writing one value keeps every other value as it read.
+// reading it never fails badly, and writing one value keeps every other value as it read. A key
+// of any name is found again whatever its letter case, and deleted.
 //
-// Input (FuzzedDataProvider): the name and data of the value to write and the name of another
-// value as texts from the front, the value's type from the back, the rest is the file.
+// Input (FuzzedDataProvider): the name and data of the value to write, the name of another value
+// and the name of a key as texts from the front, the value's type from the back, the rest is the
+// file.
 #include "Property.h"
 #include "ScratchFolder.h"
 
@@ -11,6 +13,8 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,6 +50,30 @@ Read query(platform::RegKey key, const std::string& name) {
     return read;
 }
 
+// A key of the given name below `key` (one level: backslashes separate keys) opens by the same
+// name in upper case once made, and is gone once deleted.
+void checkSubKey(platform::RegKey key, std::string name) {
+    name.erase(std::remove(name.begin(), name.end(), '\\'), name.end());
+    if (name.empty()) {
+        return;
+    }
+    platform::RegKey made = nullptr;
+    require(platform::regOpenKey(key, name, true, made) == platform::kRegSuccess,
+            "a key of any name is made", name);
+    platform::regCloseKey(made);
+    std::string upper = name;
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    platform::RegKey found = nullptr;
+    require(platform::regOpenKey(key, upper, false, found) == platform::kRegSuccess,
+            "the key found whatever its letter case", upper);
+    platform::regCloseKey(found);
+    require(platform::regDeleteKey(key, name) == platform::kRegSuccess, "the key deleted", name);
+    require(platform::regOpenKey(key, name, false, found) == platform::kRegFileNotFound,
+            "a deleted key not found", name);
+}
+
 bool sameRead(const Read& a, const Read& b) {
     return a.result == b.result && a.type == b.type && a.bytes == b.bytes;
 }
@@ -68,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name = input.ConsumeRandomLengthString(kMaxText);
     const std::string value = input.ConsumeRandomLengthString(kMaxText);
     const std::string other = input.ConsumeRandomLengthString(kMaxText);
+    const std::string subKey = input.ConsumeRandomLengthString(kMaxText);
     const auto type = input.ConsumeIntegral<std::uint32_t>();
     root.writeFile(valuesFile, input.ConsumeRemainingBytesAsString());
 
@@ -93,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(sameRead(before, query(key, other)), "another value unchanged by the write",
                 before.bytes);
     }
+    checkSubKey(key, subKey);
     platform::regCloseKey(key);
     return 0;
 }

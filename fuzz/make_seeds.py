@@ -97,10 +97,11 @@ def proxy_environment():
 
 
 def registry_file():
-    p = Provider().text(b"ProxyHost").text(b"proxy.example").text(b"ProxyPort").number(1, 4)
+    p = Provider().text(b"ProxyHost").text(b"proxy.example").text(b"ProxyPort").text(b"Connection")
+    p.number(1, 4)
     p.rest(b"ProxyMethod 4 d%00%00%00\nProxyHost 1 old.example%00\nProxyPort 4 %E8%03%00%00\n")
     write("registry_file", "record", p.bytes())
-    p = Provider().text(b"a b").text(b"\x00\xff%").text(b"A%20B").number(3, 4)
+    p = Provider().text(b"a b").text(b"\x00\xff%").text(b"A%20B").text(b".%2F/\x01").number(3, 4)
     p.rest(b"a%20b 3 %00%FF%25\nbroken line\n%zz 1 x\n")
     write("registry_file", "escapes", p.bytes())
 
