@@ -6,6 +6,7 @@
 #include "FullListener.h"
 #include "MemoryStore.h"
 #include "NativeSocket.h"
+#include "ProcessFigures.h"
 
 #include "log/lprintf.h"
 #include "net/ASocket.h"
@@ -22,8 +23,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
@@ -31,6 +30,7 @@
 
 namespace {
 
+using bench::statusField;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kBacklog = 128;
@@ -82,17 +82,6 @@ private:
     std::map<int, int> delays;
     std::thread acceptor;
 };
-
-long statusField(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, std::strlen(field), field) == 0) {
-            return std::atol(line.c_str() + std::strlen(field));
-        }
-    }
-    return -1;
-}
 
 // Samples the process's thread count while a probe runs.
 class ThreadSampler {

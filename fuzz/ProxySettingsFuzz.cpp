@@ -1,0 +1,135 @@
+// Detection over settings that the input makes up: the version text, the dial-up connections,
+// and per query its error, flags, proxy server text and bypass list, as WinINet would answer.
+//
+// Input (libFuzzer's FuzzedDataProvider): texts from the front, each ended by a backslash and one
+// more byte; numbers from the back.
+#include "CapturedLog.h"
+#include "Property.h"
+#include "ScratchFolder.h"
+
+#include "platform/ProxySettings.h"
+#include "proxy/ProxySettingsDetection.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using fuzzing::require;
+
+constexpr std::size_t kMaxText = 256;
+constexpr int kMaxDialUps = 3;
+constexpr int kMaxTargets = 3;
+constexpr int kFailOneIn = 8;
+
+std::optional<std::string> maybeText(FuzzedDataProvider& input) {
+    if (!input.ConsumeBool()) {
+        return std::nullopt;
+    }
+    return input.ConsumeRandomLengthString(kMaxText);
+}
+
+platform::ProxyQueryResult answer(FuzzedDataProvider& input) {
+    platform::ProxyQueryResult result;
+    if (input.ConsumeIntegralInRange(1, kFailOneIn) == 1) {
+        result.error = input.ConsumeIntegral<std::int32_t>();
+        return result;
+    }
+    result.flags = input.ConsumeIntegral<std::uint32_t>();
+    result.server = maybeText(input);
+    result.bypass = maybeText(input);
+    if (input.ConsumeBool()) {
+        result.unusable.push_back({"all_proxy", input.ConsumeRandomLengthString(kMaxText)});
+    }
+    return result;
+}
+
+class FuzzedSession : public platform::AProxySettingsSession {
+public:
+    explicit FuzzedSession(FuzzedDataProvider& input) : input(input) {}
+    std::string versionText() override { return input.ConsumeRandomLengthString(kMaxText); }
+    std::vector<std::string> dialUpConnections() override {
+        std::vector<std::string> names(input.ConsumeIntegralInRange(0, kMaxDialUps));
+        for (std::string& name : names) {
+            name = input.ConsumeRandomLengthString(kMaxText);
+        }
+        return names;
+    }
+    platform::ProxyQueryResult queryGlobal() override { return answer(input); }
+    platform::ProxyQueryResult queryConnection(const std::string&) override {
+        return answer(input);
+    }
+
+private:
+    FuzzedDataProvider& input;
+};
+
+class FuzzedSource : public platform::AProxySettingsSource {
+public:
+    explicit FuzzedSource(FuzzedDataProvider& input) : input(input) {}
+    platform::ProxySettingsOpen
+    open(std::unique_ptr<platform::AProxySettingsSession>& session) override {
+        const auto outcome = input.PickValueInArray(
+            {platform::ProxySettingsOpen::Ready, platform::ProxySettingsOpen::Ready,
+             platform::ProxySettingsOpen::NoLibrary, platform::ProxySettingsOpen::NoQueryFunction});
+        if (outcome == platform::ProxySettingsOpen::Ready) {
+            session = std::make_unique<FuzzedSession>(input);
+        }
+        return outcome;
+    }
+
+private:
+    FuzzedDataProvider& input;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const fuzzing::ScratchFolder folder("settings");
+    FuzzedDataProvider input(data, size);
+    TargetList targets(input.ConsumeIntegralInRange(1, kMaxTargets));
+    for (TargetAddress& target : targets) {
+        target.host = "target.example";
+        target.port = input.ConsumeIntegral<std::uint16_t>();
+    }
+
+    std::vector<ProxyCandidate> candidates;
+    bool ok;
+    {
+        const fuzzing::CapturedLog log(folder);
+        FuzzedSource source(input);
+        ok = detectProxySettings(nullptr, candidates, targets, source);
+#ifdef QV_FUZZ_CLEAN_LOG_LINES
+        log.requireWholeLines();
+#endif
+    }
+    require(ok || candidates.empty(), "no candidate after a failed query");
+    require(candidates.size() % targets.size() == 0, "every proxy tried for every target");
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const ProxyCandidate& candidate = candidates[i];
+        require(candidate.method == MethodHttpConnect || candidate.method == MethodSocks,
+                "a CONNECT or SOCKS candidate", std::to_string(candidate.method));
+        require(candidate.writeOrder == kDetectedWriteOrder, "the detection's write pass");
+        require(candidate.targetHost == targets[i % targets.size()].host &&
+                    candidate.targetPort == targets[i % targets.size()].port,
+                "the targets in their order");
+    }
+
+    // One entry of a server text, with a scheme of the input's choosing.
+    const std::string scheme = input.ConsumeRandomLengthString(kMaxText);
+    const std::string text = input.ConsumeRemainingBytesAsString();
+    std::string host = "unset";
+    std::uint16_t port = 0;
+    if (parseProxyEntry(text, scheme.c_str(), host, port)) {
+        require(host.find(' ') == std::string::npos && host.find(':') == std::string::npos,
+                "a host without blank or colon", host);
+    } else {
+        require(host == "unset", "the host left alone when no entry was found", host);
+    }
+    return 0;
+}
