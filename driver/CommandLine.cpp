@@ -1,5 +1,6 @@
 #include "driver/CommandLine.h"
 
+#include "log/LogText.h"
 #include "platform/PortNumber.h"
 
 #include <vector>
@@ -44,7 +45,7 @@ bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
     if (words.size() == 1) {
         const std::string::size_type colon = words[0].rfind(':');
         if (colon == std::string::npos) {
-            problem = "no port for target server '" + words[0] + "': " + kUsage;
+            problem = "no port for target server '" + printable(words[0]) + "': " + kUsage;
             return false;
         }
         host = words[0].substr(0, colon);
@@ -66,7 +67,7 @@ bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
         return false;
     }
     if (!platform::parsePort(port, target.port)) {
-        problem = "target port '" + port + "' is not a number from " +
+        problem = "target port '" + printable(port) + "' is not a number from " +
                   std::to_string(platform::kMinPort) + " to " + std::to_string(platform::kMaxPort) +
                   ": " + kUsage;
         return false;

@@ -1,6 +1,7 @@
 #include "driver/RunDetection.h"
 
 #include "driver/CommandLine.h"
+#include "log/LogText.h"
 #include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "platform/Registry.h"
@@ -47,7 +48,8 @@ void logRefusedStores() {
 
 int runDetection(const std::string& commandLine) {
     lprintf_start(kLogFile, kLogTag, "", kLogWithDate);
-    lprintf("CmdLine: %s\n", commandLine.c_str());
+    // Installers may pass anything: a line break of theirs must not start a line of its own.
+    lprintf("CmdLine: %s\n", printable(commandLine).c_str());
 
     TargetAddress target;
     std::string problem;

@@ -9,6 +9,7 @@
 
 #include "platform/ProxySettings.h"
 #include "proxy/ProxySettingsDetection.h"
+#include "proxy/StoredRecords.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -104,9 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const fuzzing::CapturedLog log(folder);
         FuzzedSource source(input);
         ok = detectProxySettings(nullptr, candidates, targets, source);
-#ifdef QV_FUZZ_CLEAN_LOG_LINES
         log.requireWholeLines();
-#endif
     }
     require(ok || candidates.empty(), "no candidate after a failed query");
     require(candidates.size() % targets.size() == 0, "every proxy tried for every target");
@@ -114,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const ProxyCandidate& candidate = candidates[i];
         require(candidate.method == MethodHttpConnect || candidate.method == MethodSocks,
                 "a CONNECT or SOCKS candidate", std::to_string(candidate.method));
-        require(candidate.writeOrder == kDetectedWriteOrder, "the detection's write pass");
+        require(candidate.writeOrder == records::kDetectedWriteOrder, "the detection's write pass");
         require(candidate.targetHost == targets[i % targets.size()].host &&
                     candidate.targetPort == targets[i % targets.size()].port,
                 "the targets in their order");

@@ -21,12 +21,7 @@ using fuzzing::require;
 
 // Image and screen sides as bitmaps and displays have them.
 constexpr int kMaxSide = 1 << 15;
-#ifdef QV_FUZZ_SETTINGS_IN_RANGE
 constexpr int kMaxSetting = INT_MAX;
-#else
-// Until the layout keeps its sums in range, positions stay where they cannot overflow.
-constexpr int kMaxSetting = 1 << 24;
-#endif
 // Where a drag can propose the window: a mouse far off any screen.
 constexpr int kMaxDrag = 1 << 24;
 
@@ -72,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const splash::ImageIndex image = splash::imageForButton(control, input.ConsumeBool());
     require((splash::findButton(control) == nullptr) == (image == splash::kImageCount),
             "an image for the three buttons only");
-    const int result = splash::resultForCommand(control);
+    const int result = splash::resultForCommand(control, input.ConsumeIntegral<int>());
     require(result >= 1 && result <= 3, "a result of 1, 2 or 3", std::to_string(result));
     return 0;
 }

@@ -4,6 +4,9 @@
 
 namespace {
 
+constexpr const char* kSchemeCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+.-";
+
 struct Escape {
     char breaker;
     const char* shown;
@@ -58,4 +61,24 @@ std::string withoutUserInfo(const std::string& text) {
         shown.erase(start, at + 1 - start);
     }
     return shown;
+}
+
+std::string loggableSetting(const std::string& text) {
+    const std::string::size_type lastAt = text.rfind('@');
+    if (lastAt == std::string::npos) {
+        return printable(text);
+    }
+    // Only a leading scheme word ("http://", "http=") is kept: any other marker may lie inside
+    // the user information itself.
+    const std::string::size_type word =
+        std::min(text.find_first_not_of(kSchemeCharacters), text.size());
+    std::string::size_type start = 0;
+    if (text.compare(word, 3, "://") == 0) {
+        start = word + 3;
+    } else if (word < text.size() && text[word] == '=') {
+        start = word + 1;
+    }
+    std::string shown = text;
+    shown.erase(start, lastAt + 1 - start);
+    return printable(shown);
 }

@@ -16,3 +16,9 @@ std::string printable(const std::string& text);
 // name and password of any entry: each '@' takes with it everything back to the nearest "://",
 // '=' or the start of the text, so a password holding '/', '?', '#' or ';' is removed whole.
 std::string withoutUserInfo(const std::string& text);
+
+// A proxy setting as a log line may show it: line breaks escaped and, where it holds an '@', all
+// from the end of its leading scheme ("http://", "http=") up to its last '@' removed. That may
+// hide whole entries of a list, but no password survives, whatever it holds ('=' of a padded
+// password, "://", ';').
+std::string loggableSetting(const std::string& text);

@@ -79,8 +79,8 @@ std::vector<ProxyCandidate> candidatesOf(const ProxyScriptJob& job,
                 elapsedMs);
         return found;
     }
-    lprintf("PROXY: Proxy script answered '%s' [%dms]\n",
-            printable(withoutUserInfo(answer->proxies)).c_str(), elapsedMs);
+    lprintf("PROXY: Proxy script answered '%s' [%dms]\n", loggableSetting(answer->proxies).c_str(),
+            elapsedMs);
     const ScriptAnswerEntries entries = parseScriptAnswer(answer->proxies);
     for (const std::string& entry : entries.unusable) {
         lprintf("PROXY: Not usable: script=%s\n", printable(entry).c_str());

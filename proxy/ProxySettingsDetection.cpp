@@ -37,9 +37,8 @@ struct AutomaticFlags {
     bool discovery = false;
 };
 
-// A settings text as a log line may hold it: without user information, line breaks escaped.
 std::string shown(const std::string& text) {
-    return printable(withoutUserInfo(text));
+    return loggableSetting(text);
 }
 
 // The user information goes before the text is cut into entries, so none of it becomes a host.
@@ -234,7 +233,9 @@ bool detectProxySettings(CTCPProxyConnector* connector, std::vector<ProxyCandida
     const std::string version = session->versionText();
     // "%.1s" rather than "%c": an empty version has no first character, and a NUL byte would
     // end up in the log file.
-    lprintf("PROXY: IE %.1s Detected\n", version.c_str());
+    // The major version's first character; a zero byte there is no character (an empty version).
+    lprintf("PROXY: IE %s Detected\n",
+            printable(std::string(version.substr(0, 1).c_str())).c_str());
 
     std::vector<std::string> proxyTexts;
     AutomaticFlags automatic;

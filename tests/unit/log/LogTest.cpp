@@ -234,4 +234,13 @@ TEST(LogText, UserInformationGoesWholeAndLineBreaksAreEscaped) {
         EXPECT_EQ(shown, withoutUserInfo(text)) << text;
     }
     EXPECT_EQ("a\\r\\nb\\0c", printable(std::string("a\r\nb\0c", 6)));
+    // In the log, a password that holds a scheme marker goes whole too, at the cost of entries.
+    const std::pair<std::string, std::string> logged[] = {
+        {"http://user:abc==@p:8080", "http://p:8080"}, {"http://u:pa://ss@p:1", "http://p:1"},
+        {"http=a:80;https=me@b:443", "http=b:443"},    {"u:p=w@h:1\n", "h:1\\n"},
+        {"http=http://u:p@h:1", "http=h:1"},           {"http=a:80", "http=a:80"},
+    };
+    for (const auto& [text, shown] : logged) {
+        EXPECT_EQ(shown, loggableSetting(text)) << text;
+    }
 }

@@ -285,7 +285,7 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
         {"user information never reaches the log, whatever its password holds",
          lanWith(kProxy, "http=user:s3cr/t?x#y@h:80;socks=u:p;w@s:1080", "a\nPROXY DETECTED OK"),
          {kIe6,
-          kLan + " Proxy Server: 'http=h:80;socks=s:1080' Bypass list: "
+          kLan + " Proxy Server: 'http=s:1080' Bypass list: "
                  "'a\\nPROXY DETECTED OK'",
           "PROXY: Try 'everything' h:80", "PROXY: Try 'everything' s:1080"},
          {{MethodHttpConnect, "h", 80}, {MethodSocks, "s", 1080}},
