@@ -256,17 +256,33 @@ TEST(TCPSocket, ReadsOfNothingAndOfNothingYetAvailable) {
 }
 
 TEST(TCPSocket, AResetReachesTheReaderAsConnectionReset) {
-    ScriptedPeer peer;
-    peer.receive(1).reset();
-    peer.start();
-    CTCPSocket socket(false);
-    ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
-    int error = -1;
-    ASSERT_EQ(1, socket.write(CTCPSocket::Blocking, "!", 1, &error));
-    char buffer[4];
-    EXPECT_EQ(0, socket.read(CTCPSocket::Blocking, buffer, 4, &error));
-    EXPECT_EQ(platform::kSockConnReset, error);
-    socket.close();
+    // Wine's server, polling a socket under load, now and then takes a reset's pending error
+    // before the reader asks, which then sees an orderly close (about 1 in 700 tries on 2
+    // busy cores); there a few tries show the mapping all the same.
+#ifdef _WIN32
+    constexpr int kTries = 10;
+#else
+    constexpr int kTries = 1;
+#endif
+    for (int attempt = 1; attempt <= kTries; ++attempt) {
+        ScriptedPeer peer;
+        peer.receive(1).reset();
+        peer.start();
+        CTCPSocket socket(false);
+        ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
+        int error = -1;
+        ASSERT_EQ(1, socket.write(CTCPSocket::Blocking, "!", 1, &error));
+        char buffer[4];
+        const int result = socket.read(CTCPSocket::Blocking, buffer, 4, &error);
+        socket.close();
+        if (result == 0) {
+            EXPECT_EQ(platform::kSockConnReset, error);
+            return;
+        }
+        ASSERT_EQ(CTCPSocket::kPeerClosed, result) << "try " << attempt;
+        ASSERT_EQ(0, error) << "try " << attempt;
+    }
+    ADD_FAILURE() << "no try of " << kTries << " saw the reset";
 }
 
 TEST(TCPSocket, ReadLineEndsAtLineFeedFullBufferOrClose) {
