@@ -3,6 +3,7 @@
 // accepts.
 //
 // Input: the key colour (3 bytes, red first), then the BMP file.
+#include "MemoryBytes.h"
 #include "Property.h"
 
 #include "splash/RegionFile.h"
@@ -10,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,29 +20,14 @@ using fuzzing::require;
 
 constexpr std::size_t kKeyBytes = 3;
 
-struct Source {
-    const std::vector<unsigned char>& bytes;
-    std::size_t at;
-};
-
-bool readExactly(void* context, void* buffer, unsigned size) {
-    auto& source = *static_cast<Source*>(context);
-    if (source.bytes.size() - source.at < size) {
-        return false;
-    }
-    std::memcpy(buffer, source.bytes.data() + source.at, size);
-    source.at += size;
-    return true;
-}
-
 void checkRegionFile(const std::vector<maskregion::RegionRect>& rects) {
     if (rects.empty() || rects.size() > splash::kRegionMaxRects) {
         return;
     }
     const std::vector<unsigned char> file = maskregion::encodeRegionFile(rects);
-    Source source{file, 0};
+    qvtest::MemoryBytes source{file.data(), file.size()};
     splash::RegionData region{};
-    require(splash::readRegionFile(readExactly, &source, region),
+    require(splash::readRegionFile(qvtest::readMemoryBytes, &source, region),
             "the plug-in accepts the tool's region file", std::to_string(rects.size()));
     require(splash::readLittleEndian32(region.bytes + splash::kRegionCountOffset) == rects.size(),
             "every rectangle in the file");

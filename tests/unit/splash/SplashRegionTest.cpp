@@ -1,3 +1,5 @@
+#include "MemoryBytes.h"
+
 #include "splash/RegionFile.h"
 #include "tools/MaskRegion.h"
 
@@ -27,21 +29,6 @@ std::ostream& operator<<(std::ostream& out, const RegionRect& r) {
 } // namespace maskregion
 
 namespace {
-
-struct Source {
-    std::vector<unsigned char> bytes;
-    std::size_t at = 0;
-};
-
-bool readFrom(void* context, void* buffer, unsigned size) {
-    auto& source = *static_cast<Source*>(context);
-    if (source.bytes.size() - source.at < size) {
-        return false;
-    }
-    std::memcpy(buffer, source.bytes.data() + source.at, size);
-    source.at += size;
-    return true;
-}
 
 void put32(std::vector<unsigned char>& bytes, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {
@@ -96,9 +83,9 @@ TEST(RegionFileTest, OnlyACompleteRectangleListWithinTheBufferIsAccepted) {
 
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Source source{row.file};
+        qvtest::MemoryBytes source{row.file.data(), row.file.size()};
         RegionData data;
-        const bool accepted = readRegionFile(readFrom, &source, data);
+        const bool accepted = readRegionFile(qvtest::readMemoryBytes, &source, data);
         EXPECT_EQ(row.accepted, accepted);
         if (accepted) {
             EXPECT_EQ(readLittleEndian32(row.file.data()), data.size);
@@ -243,9 +230,11 @@ TEST(MaskRegionTest, TheFileHoldsTheLengthAndAHeaderAsGetRegionDataWritesIt) {
 TEST(MaskRegionTest, ExtCreateRegionTakesTheFileAndCoversTheInside) {
     Bitmap mask;
     ASSERT_EQ("", maskregion::decodeBmp(bmp(3, kNotched, 24, false), mask));
-    Source source{maskregion::encodeRegionFile(maskregion::shapeRects(mask, K))};
+    const std::vector<unsigned char> file =
+        maskregion::encodeRegionFile(maskregion::shapeRects(mask, K));
+    qvtest::MemoryBytes source{file.data(), file.size()};
     splash::RegionData data;
-    ASSERT_TRUE(splash::readRegionFile(readFrom, &source, data));
+    ASSERT_TRUE(splash::readRegionFile(qvtest::readMemoryBytes, &source, data));
     const HRGN region = ExtCreateRegion(nullptr, data.size, reinterpret_cast<RGNDATA*>(data.bytes));
     ASSERT_NE(nullptr, region);
     for (int y = -1; y <= 3; ++y) {
