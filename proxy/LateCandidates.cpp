@@ -5,11 +5,13 @@
 #include "log/LogText.h"
 #include "log/lprintf.h"
 #include "net/CCancelToken.h"
+#include "proxy/AttemptThreads.h"
 #include "proxy/ParallelProbe.h"
 #include "proxy/ProxyScriptAnswer.h"
 #include "proxy/UniqueRoutes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -21,8 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Shared by this thread, the script helpers (which may outlive it) and the late attempts, so
-// whichever ends last frees it.
+// Shared by this thread and the script helpers, which may outlive it, so whichever ends last
+// frees it.
 struct Shared {
     std::mutex mutex;
     std::condition_variable changed;
@@ -30,7 +32,6 @@ struct Shared {
     std::vector<std::optional<platform::ProxyScriptAnswer>> answers;
     std::vector<int> answerMs;
     std::size_t answered = 0;
-    std::size_t attemptsRunning = 0;
 };
 
 int msSince(Clock::time_point start) {
@@ -120,42 +121,21 @@ void logArrivals(const std::vector<ProxyCandidate>& started,
     }
 }
 
-// Tries every candidate of `late` at once until all have ended or the probe stops them.
-void tryAll(std::vector<ProxyCandidate>& late, const std::shared_ptr<Shared>& shared) {
-    std::vector<std::unique_ptr<CCancelToken>> tokens;
-    std::vector<std::thread> threads;
+// Tries every candidate of `late` at once until all have ended or the probe's token, when there
+// is one, is cancelled.
+void tryAll(std::vector<ProxyCandidate>& late, CCancelToken* probeToken) {
+    AttemptThreads attempts;
+    if (probeToken != nullptr && !probeToken->arm([&attempts] { attempts.stopWaiting(); })) {
+        return;
+    }
     for (ProxyCandidate& candidate : late) {
-        tokens.push_back(std::make_unique<CCancelToken>());
-        CCancelToken* token = tokens.back().get();
-        {
-            const std::lock_guard<std::mutex> lock(shared->mutex);
-            ++shared->attemptsRunning;
-        }
-        try {
-            threads.emplace_back([&candidate, token, shared] {
-                {
-                    const CCancelToken::Scope scope(*token);
-                    probeAttempt(&candidate);
-                }
-                const std::lock_guard<std::mutex> lock(shared->mutex);
-                --shared->attemptsRunning;
-                shared->changed.notify_all();
-            });
-        } catch (const std::system_error&) {
-            const std::lock_guard<std::mutex> lock(shared->mutex);
-            --shared->attemptsRunning;
-        }
+        attempts.start([&candidate] { probeAttempt(&candidate); });
     }
-    {
-        std::unique_lock<std::mutex> lock(shared->mutex);
-        shared->changed.wait(lock, [&] { return shared->stopped || shared->attemptsRunning == 0; });
+    attempts.wait();
+    if (probeToken != nullptr) {
+        probeToken->disarm();
     }
-    for (const std::unique_ptr<CCancelToken>& token : tokens) {
-        token->cancel();
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    attempts.cancelAndJoin();
 }
 
 } // namespace
@@ -174,6 +154,9 @@ void runLateCandidates(std::vector<ProxyScriptJob> jobs, CTCPProxyConnector* con
         return;
     }
     askScripts(jobs, shared);
+    if (token != nullptr) {
+        token->disarm();
+    }
     std::vector<std::optional<platform::ProxyScriptAnswer>> answers;
     std::vector<int> answerMs;
     bool stopped;
@@ -197,9 +180,6 @@ void runLateCandidates(std::vector<ProxyScriptJob> jobs, CTCPProxyConnector* con
             late.erase(late.begin() + static_cast<std::ptrdiff_t>(freeSlots), late.end());
         }
         logArrivals(started, arriving, late);
-        tryAll(late, shared);
-    }
-    if (token != nullptr) {
-        token->disarm();
+        tryAll(late, token);
     }
 }

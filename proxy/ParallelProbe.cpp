@@ -1,8 +1,8 @@
 #include "proxy/ParallelProbe.h"
 
-#include "net/CCancelToken.h"
 #include "platform/ProxySettings.h"
 #include "proxy/AttemptLog.h"
+#include "proxy/AttemptThreads.h"
 #include "proxy/CTCPProxyConnector.h"
 #include "proxy/LateCandidates.h"
 #include "proxy/ProxySettingsDetection.h"
@@ -11,41 +11,12 @@
 #include "settings/ASettingsStore.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <functional>
-#include <memory>
-#include <mutex>
+#include <chrono>
 #include <string>
-#include <system_error>
-#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
-
-// Counts the attempts still running, so the probe can wait for all of them at once.
-class Completion {
-public:
-    void started() {
-        const std::lock_guard<std::mutex> guard(mutex);
-        ++running;
-    }
-    void finished() {
-        const std::lock_guard<std::mutex> guard(mutex);
-        --running;
-        if (running == 0) {
-            allDone.notify_all();
-        }
-    }
-    void waitUntil(std::chrono::steady_clock::time_point deadline) {
-        std::unique_lock<std::mutex> lock(mutex);
-        allDone.wait_until(lock, deadline, [this] { return running == 0; });
-    }
-
-private:
-    std::mutex mutex;
-    std::condition_variable allDone;
-    int running = 0;
-};
 
 // The attempt as its start and end lines name it: method, target and, for a proxy, "via" it.
 // Each line is written by one log call, so the lines of attempts running at once stay whole.
@@ -64,50 +35,24 @@ std::string attemptName(const ProxyCandidate& candidate) {
 // thread of it runs.
 void runAttempts(CTCPProxyConnector* connector, std::vector<ProxyCandidate>& candidates,
                  std::vector<ProxyScriptJob> scripts) {
-    // Every attempt runs under a cancel token of its own; at the time-out the probe cancels them
-    // instead of killing threads, which could die holding the heap, log or loader lock.
     const std::size_t attempts =
         std::min(candidates.size(), static_cast<std::size_t>(probe::kMaxAttempts));
-    std::vector<std::unique_ptr<CCancelToken>> tokens;
-    std::vector<std::thread> threads;
-    Completion completion;
-    auto start = [&tokens, &threads, &completion](std::function<void()> attempt) {
-        tokens.push_back(std::make_unique<CCancelToken>());
-        CCancelToken* token = tokens.back().get();
-        completion.started();
-        try {
-            threads.emplace_back([attempt, token, &completion] {
-                {
-                    const CCancelToken::Scope scope(*token);
-                    attempt();
-                }
-                completion.finished();
-            });
-        } catch (const std::system_error&) {
-            // A thread that cannot be started leaves its candidate untried.
-            completion.finished();
-        }
-    };
+    AttemptThreads threads;
     for (std::size_t i = 0; i < attempts; ++i) {
         ProxyCandidate* candidate = &candidates[i];
-        start([candidate] { probeAttempt(candidate); });
+        threads.start([candidate] { probeAttempt(candidate); });
     }
     // The script's proxies join on a thread of their own as soon as it answers, and share the
     // attempts' wait and cancellation.
     std::vector<ProxyCandidate> late;
     if (!scripts.empty()) {
-        start([&scripts, connector, &candidates, attempts, &late] {
+        threads.start([&scripts, connector, &candidates, attempts, &late] {
             runLateCandidates(std::move(scripts), connector, candidates,
                               static_cast<std::size_t>(probe::kMaxAttempts) - attempts, late);
         });
     }
-    completion.waitUntil(std::chrono::steady_clock::now() + probe::kWaitForAll);
-    for (const std::unique_ptr<CCancelToken>& token : tokens) {
-        token->cancel();
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    threads.waitUntil(std::chrono::steady_clock::now() + probe::kWaitForAll);
+    threads.cancelAndJoin();
     candidates.insert(candidates.end(), late.begin(), late.end());
 }
 
