@@ -110,14 +110,19 @@ bool listed(const std::vector<ProxyCandidate>& list, const ProxyCandidate& candi
 void logArrivals(const std::vector<ProxyCandidate>& started,
                  const std::vector<ProxyCandidate>& arriving,
                  const std::vector<ProxyCandidate>& late) {
-    std::vector<ProxyCandidate> seen = started;
-    for (const ProxyCandidate& candidate : arriving) {
-        const char* what = listed(late, candidate) && !listed(seen, candidate) ? "Try"
-                           : listed(seen, candidate) ? "Already a candidate:"
+    for (auto arrival = arriving.begin(); arrival != arriving.end(); ++arrival) {
+        const ProxyCandidate& candidate = *arrival;
+        // Of the started candidates only the routes are read: their attempts are running and
+        // write their outcomes meanwhile.
+        const bool seen = listed(started, candidate) ||
+                          std::any_of(arriving.begin(), arrival, [&candidate](const auto& earlier) {
+                              return sameRoute(candidate, earlier);
+                          });
+        const char* what = seen                      ? "Already a candidate:"
+                           : listed(late, candidate) ? "Try"
                                                      : "No attempt slot left for";
         lprintf("PROXY: %s 'script' %s:%d\n", what, printable(candidate.proxyHost).c_str(),
                 candidate.proxyPort);
-        seen.push_back(candidate);
     }
 }
 
