@@ -1,14 +1,13 @@
 #include "net/ASocket.h"
 
 #include "net/CCancelToken.h"
+#include "platform/DetachedThread.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -94,17 +93,16 @@ int resolveUnderToken(CCancelToken& token, ASocket::NameResolver resolver, const
     if (!armed) {
         return platform::kSockInterrupted;
     }
-    try {
-        std::thread([pending, resolver, host] {
-            std::uint32_t found = 0;
-            const int code = resolver(host, found);
-            std::lock_guard<std::mutex> lock(pending->mutex);
-            pending->code = code;
-            pending->address = found;
-            pending->done = true;
-            pending->changed.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
+    const bool started = platform::startDetachedThread([pending, resolver, host] {
+        std::uint32_t found = 0;
+        const int code = resolver(host, found);
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        pending->code = code;
+        pending->address = found;
+        pending->done = true;
+        pending->changed.notify_all();
+    });
+    if (!started) {
         token.disarm();
         return platform::kSockNoRecovery;
     }

@@ -5,6 +5,7 @@
 #include "log/LogText.h"
 #include "log/lprintf.h"
 #include "net/CCancelToken.h"
+#include "platform/DetachedThread.h"
 #include "proxy/AttemptThreads.h"
 #include "proxy/ParallelProbe.h"
 #include "proxy/ProxyScriptAnswer.h"
@@ -16,8 +17,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -52,9 +51,7 @@ void askScripts(const std::vector<ProxyScriptJob>& jobs, const std::shared_ptr<S
             ++shared->answered;
             shared->changed.notify_all();
         };
-        try {
-            std::thread([query, finish] { finish(query()); }).detach();
-        } catch (const std::system_error&) {
+        if (!platform::startDetachedThread([query, finish] { finish(query()); })) {
             platform::ProxyScriptAnswer failed;
             failed.failed = true;
             finish(failed);
