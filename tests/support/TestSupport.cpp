@@ -5,14 +5,19 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace qvtest {
 
+// Wine hands out the ids of ended processes again while its server runs, so a name made of the
+// id alone can meet a registry key that an earlier test process left in the same prefix.
 std::string uniqueName(const std::string& base) {
+    static const unsigned tag = std::random_device{}();
     static std::atomic<int> counter{0};
-    return base + "-" + std::to_string(platform::processId()) + "-" + std::to_string(++counter);
+    return base + "-" + std::to_string(platform::processId()) + "-" + std::to_string(tag) + "-" +
+           std::to_string(++counter);
 }
 
 std::string freshDirectory(const std::string& base) {
