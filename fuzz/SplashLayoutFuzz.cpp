@@ -1,7 +1,7 @@
 // The splash's layout from a skin's settings file and image sizes: positions may be anything a
 // settings file can hold; the arithmetic stays defined (UndefinedBehaviorSanitizer watches every
-// sum) and no button's rectangle turns inside out. The drag clamp keeps a window that fits the
-// screen on it.
+// sum) and no button's rectangle turns inside out, at any DPI the display reports. The drag clamp
+// keeps a window that fits its monitor on it.
 //
 // Input (FuzzedDataProvider): numbers only, from the back.
 #include "Property.h"
@@ -44,23 +44,29 @@ std::string shown(const splash::Rect& r) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     splash::picturePosition(readSetting, &input);
+    const int dpi = splash::drawingDpi(input.ConsumeBool(), input.ConsumeIntegral<int>());
     for (const splash::ButtonSpec& button : splash::kButtons) {
-        const splash::Rect r = splash::buttonRect(button, ::size(input), readSetting, &input);
+        const splash::Rect r =
+            splash::scaledRect(splash::buttonRect(button, ::size(input), readSetting, &input), dpi);
         require(r.right >= r.left && r.bottom >= r.top, "a button rectangle not inside out",
                 shown(r));
     }
 
-    const splash::Size window = splash::sizeOrFallback(::size(input), {kMaxSide / 2, kMaxSide / 2});
+    const splash::Size window =
+        splash::scaledSize(splash::sizeOrFallback(splash::unscaledSize(::size(input), dpi),
+                                                  {kMaxSide / 2, kMaxSide / 2}),
+                           dpi);
     const splash::Size screen = ::size(input);
-    splash::centredOrigin(window, screen);
+    const splash::Rect monitor = {-screen.width, -screen.height, 0, 0};
+    splash::centredOrigin(window, monitor);
     splash::Rect proposed{};
     proposed.left = input.ConsumeIntegralInRange(-kMaxDrag, kMaxDrag);
     proposed.top = input.ConsumeIntegralInRange(-kMaxDrag, kMaxDrag);
-    const splash::Rect r = splash::clampToScreen(proposed, window, screen);
+    const splash::Rect r = splash::keepOnMonitor(proposed, window, monitor);
     if (window.width <= screen.width && window.height <= screen.height) {
-        require(r.left >= 0 && r.top >= 0 && r.right <= screen.width && r.bottom <= screen.height &&
+        require(r.left >= monitor.left && r.top >= monitor.top && r.right <= 0 && r.bottom <= 0 &&
                     r.right - r.left == window.width && r.bottom - r.top == window.height,
-                "a window that fits kept whole on the screen", shown(r));
+                "a window that fits kept whole on its monitor", shown(r));
     }
 
     const int control = input.ConsumeIntegral<int>();

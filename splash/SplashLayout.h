@@ -51,10 +51,18 @@ constexpr const Char kSettingsFileName[] = QV_TEXT("qvonsplash.ini");
 constexpr const Char kPictureSection[] = QV_TEXT("SP");
 constexpr const Char kKeyX[] = QV_TEXT("X");
 constexpr const Char kKeyY[] = QV_TEXT("Y");
+// A name in the settings file: each button's section, and this one for the window itself.
+constexpr const Char kKeyText[] = QV_TEXT("Text");
+constexpr const Char kDialogSection[] = QV_TEXT("Dialog");
+// For a window that neither the settings file nor the installer's caption names, in .onInit for
+// one, where the installer has no window yet.
+constexpr const Char kDefaultDialogName[] = QV_TEXT("Setup");
+// Names longer than this (terminator included) are cut.
+constexpr unsigned kNameCapacity = 128;
 
 // Pointers first and small fields packed after them: the table is part of every flavour.
 struct ButtonSpec {
-    const Char* name; // the control's text in the dialog template
+    const Char* defaultName; // what screen readers announce when the skin names it not
     const Char* section;
     short controlId;
     ImageIndex normal;
@@ -90,12 +98,37 @@ Rect buttonRect(const ButtonSpec& button, Size normalImage, ReadSetting read, vo
 // so that the window and its buttons can still be seen and pressed.
 Size sizeOrFallback(Size image, Size fallback);
 
-// Top-left corner that centres the window on the screen (integer division toward zero).
-Point centredOrigin(Size window, Size screen);
+// Top-left corner that centres the window on a monitor's work area, the part that no taskbar
+// covers (integer division toward zero).
+Point centredOrigin(Size window, Rect workArea);
 
-// Keeps a window being dragged on the screen: the proposed rectangle R is first pushed right and
-// down to 0, then given the window's size, then pushed left and up to the screen's far edges.
-Rect clampToScreen(Rect proposed, Size window, Size screen);
+// Keeps a window being dragged on its monitor: the proposed rectangle R is first pushed right and
+// down to the monitor's near edges, then given the window's size, then pushed left and up to its
+// far edges.
+Rect keepOnMonitor(Rect proposed, Size window, Rect monitor);
+
+// Skins are drawn in pixels at kBaseDpi. In a DPI-aware installer on a denser display every
+// position, size, image and the shape are scaled by dpi / kBaseDpi here, in one place; an unaware
+// installer's windows are scaled by Windows itself.
+constexpr int kBaseDpi = 96;
+// 1000 %: far beyond any display, and small enough that no scaled coordinate overflows.
+constexpr int kMaxDpi = 960;
+static_assert(2 * kCoordinateLimit < 0x7FFFFFFF / kMaxDpi, "a button's far edge scales in an int");
+
+// The DPI to draw at: the display's when the installer is DPI-aware, kept within kBaseDpi and
+// kMaxDpi; kBaseDpi otherwise.
+int drawingDpi(bool installerDpiAware, int displayDpi);
+
+// value * dpi / kBaseDpi, rounded half away from zero.
+int scaled(int value, int dpi);
+Rect scaledRect(Rect r, int dpi);
+Size scaledSize(Size size, int dpi);
+// The inverse for sizes that the dialog template gives in device pixels already, so that a
+// missing image's stand-in is not scaled twice.
+Size unscaledSize(Size size, int dpi);
+
+// The window's name: the skin's, else the installer's caption, else kDefaultDialogName.
+const Char* dialogName(const Char* fromSkin, const Char* installerCaption);
 
 // The image to draw for a button, or kImageCount for a control that is not one of the three.
 ImageIndex imageForButton(int controlId, bool pressed);

@@ -32,7 +32,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID) {
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) void __cdecl show(HWND, int stringSize, splash::Char*,
+extern "C" __declspec(dllexport) void __cdecl show(HWND installer, int stringSize, splash::Char*,
                                                    splash::StackNode** stacktop) {
     const unsigned size = stringSize > 0 ? static_cast<unsigned>(stringSize) : 0;
     splash::Char directory[splash::kPathCapacity];
@@ -40,7 +40,8 @@ extern "C" __declspec(dllexport) void __cdecl show(HWND, int stringSize, splash:
         splash::popString(stacktop, size, directory, splash::kPathCapacity, kInstallerHeap);
     const bool usable = splash::resolveImageDirectory(popped, directory, readModulePath);
 
-    const INT_PTR result = splash::runSplashDialog(g_module, usable ? directory : nullptr);
+    const INT_PTR result =
+        splash::runSplashDialog(g_module, usable ? directory : nullptr, installer);
 
     splash::Char text[splash::kIntegerTextCapacity];
     splash::formatInteger(static_cast<int>(result), text);

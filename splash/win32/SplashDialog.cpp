@@ -3,6 +3,7 @@
 #include "splash/ImageDirectory.h"
 #include "splash/RegionFile.h"
 #include "splash/SplashLayout.h"
+#include "splash/SplashText.h"
 
 #include <windowsx.h>
 
@@ -14,11 +15,25 @@ namespace {
 struct DialogState {
     HBITMAP images[kImageCount];
     Size imageSizes[kImageCount];
-    Size window;
+    Size window; // in device pixels
     Point picture;
-    const Char* directory;
+    int dpi;
+    // The focus frame waits for the keyboard, so that mouse users see the skin as it was drawn.
+    bool keyboardUsed;
 };
 DialogState g_state;
+
+// What show hands to the dialog.
+struct DialogStart {
+    const Char* directory;
+    HWND installer;
+};
+
+// GetDpiForMonitor's MDT_EFFECTIVE_DPI, and LoadLibraryEx's LOAD_LIBRARY_SEARCH_SYSTEM32, which
+// the headers offer only when built for Windows 8 and later.
+constexpr int kEffectiveDpi = 0;
+constexpr DWORD kSearchSystemFolderOnly = 0x00000800;
+using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 
 Size bitmapSize(HBITMAP bitmap) {
     BITMAP info;
@@ -28,17 +43,17 @@ Size bitmapSize(HBITMAP bitmap) {
     return {info.bmWidth, info.bmHeight};
 }
 
-HBITMAP loadImage(const Char* fileName) {
+HBITMAP loadImage(const Char* directory, const Char* fileName) {
     Char path[kPathCapacity];
-    if (g_state.directory == nullptr || !joinPath(path, g_state.directory, fileName)) {
+    if (directory == nullptr || !joinPath(path, directory, fileName)) {
         return nullptr;
     }
     return static_cast<HBITMAP>(
         LoadImage(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
 }
 
-void loadImageAt(ImageIndex index) {
-    g_state.images[index] = loadImage(kImageFileNames[index]);
+void loadImageAt(const Char* directory, ImageIndex index) {
+    g_state.images[index] = loadImage(directory, kImageFileNames[index]);
     g_state.imageSizes[index] = bitmapSize(g_state.images[index]);
 }
 
@@ -50,14 +65,54 @@ int readSetting(void* context, const Char* section, const Char* key, int fallbac
     return static_cast<int>(GetPrivateProfileInt(section, key, fallback, settingsPath));
 }
 
-Size screenSize() {
-    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+// A name from the settings file, or fallback.
+void readName(const Char* settingsPath, const Char* section, const Char* fallback, Char* out) {
+    if (settingsPath == nullptr || GetPrivateProfileString(section, kKeyText, fallback, out,
+                                                           kNameCapacity, settingsPath) == 0) {
+        copyText(out, kNameCapacity, fallback);
+    }
 }
 
-Size windowSize(HWND window) {
+Rect toRect(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+MONITORINFO monitorInfo(HMONITOR monitor) {
+    MONITORINFO info;
+    info.cbSize = sizeof info;
+    GetMonitorInfo(monitor, &info);
+    return info;
+}
+
+// GetDpiForMonitor (shcore.dll, Windows 8.1 and later) gives each monitor its own DPI for an
+// installer that is aware per monitor; before, every monitor has the system's DPI. shcore.dll is
+// taken from the system folder only: installers run from download folders, where anyone may have
+// dropped a DLL of that name. Windows 7 has neither that search nor the DLL.
+int displayDpi(HMONITOR monitor) {
+    UINT dpi = 0;
+    UINT dpiY = 0;
+    const HMODULE shcore = LoadLibraryEx(QV_TEXT("shcore.dll"), nullptr, kSearchSystemFolderOnly);
+    if (shcore != nullptr) {
+        const auto getDpi = reinterpret_cast<GetDpiForMonitorFunction>(
+            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+        if (getDpi == nullptr || getDpi(monitor, kEffectiveDpi, &dpi, &dpiY) != S_OK) {
+            dpi = 0;
+        }
+        FreeLibrary(shcore);
+    }
+    if (dpi == 0) {
+        const HDC screen = GetDC(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+        ReleaseDC(nullptr, screen);
+    }
+    return static_cast<int>(dpi);
+}
+
+// The template's sizes are device pixels already (its font is scaled with the display).
+Size templateSize(HWND window) {
     RECT r;
     GetWindowRect(window, &r);
-    return {r.right - r.left, r.bottom - r.top};
+    return unscaledSize({r.right - r.left, r.bottom - r.top}, g_state.dpi);
 }
 
 bool readFromFile(void* context, void* buffer, unsigned size) {
@@ -79,16 +134,37 @@ void applyRegion(HWND dialog) {
     if (!valid) {
         return;
     }
-    const HRGN region = ExtCreateRegion(nullptr, data.size, reinterpret_cast<RGNDATA*>(data.bytes));
+    const FLOAT factor = static_cast<FLOAT>(g_state.dpi) / kBaseDpi;
+    const XFORM scale = {factor, 0, 0, factor, 0, 0};
+    const HRGN region = ExtCreateRegion(g_state.dpi == kBaseDpi ? nullptr : &scale, data.size,
+                                        reinterpret_cast<RGNDATA*>(data.bytes));
     if (region != nullptr && !SetWindowRgn(dialog, region, FALSE)) {
         DeleteObject(region);
     }
 }
 
-void initialise(HWND dialog, const Char* directory) {
-    g_state.directory = directory;
-    loadImageAt(kBackground);
-    g_state.window = sizeOrFallback(g_state.imageSizes[kBackground], windowSize(dialog));
+// The window text that screen readers announce: the skin's name, else the installer's caption.
+void nameDialog(HWND dialog, const Char* settingsPath, HWND installer) {
+    Char name[kNameCapacity];
+    Char caption[kNameCapacity];
+    readName(settingsPath, kDialogSection, QV_TEXT(""), name);
+    if (installer == nullptr || GetWindowText(installer, caption, kNameCapacity) == 0) {
+        caption[0] = '\0';
+    }
+    SetWindowText(dialog, dialogName(name, caption));
+}
+
+void initialise(HWND dialog, const DialogStart& start) {
+    const Char* directory = start.directory;
+    // The installer's window is on the monitor the user looks at; before it has one (in .onInit),
+    // this is the primary monitor.
+    const HMONITOR monitor = MonitorFromWindow(start.installer, MONITOR_DEFAULTTONEAREST);
+    g_state.dpi = drawingDpi(IsProcessDPIAware() != FALSE, displayDpi(monitor));
+    g_state.keyboardUsed = false;
+
+    loadImageAt(directory, kBackground);
+    g_state.window = scaledSize(
+        sizeOrFallback(g_state.imageSizes[kBackground], templateSize(dialog)), g_state.dpi);
 
     // The shape is made for the skin's background; the plain dialog without it keeps its
     // template's rectangle, so that its buttons are never cut off.
@@ -97,37 +173,49 @@ void initialise(HWND dialog, const Char* directory) {
     }
 
     for (int index = kPicture; index < kImageCount; ++index) {
-        loadImageAt(static_cast<ImageIndex>(index));
+        loadImageAt(directory, static_cast<ImageIndex>(index));
     }
 
-    Char settingsPath[kPathCapacity];
-    void* settings = nullptr;
-    if (directory != nullptr && joinPath(settingsPath, directory, kSettingsFileName)) {
-        settings = settingsPath;
+    Char settingsFile[kPathCapacity];
+    Char* settingsPath = nullptr;
+    if (directory != nullptr && joinPath(settingsFile, directory, kSettingsFileName)) {
+        settingsPath = settingsFile;
     }
-    g_state.picture = picturePosition(readSetting, settings);
+    g_state.picture = picturePosition(readSetting, settingsPath);
 
+    nameDialog(dialog, settingsPath, start.installer);
+
+    Char name[kNameCapacity];
     for (const ButtonSpec& button : kButtons) {
         const HWND control = GetDlgItem(dialog, button.controlId);
-        const Size size = sizeOrFallback(g_state.imageSizes[button.normal], windowSize(control));
-        const Rect r = buttonRect(button, size, readSetting, settings);
+        const Size size = sizeOrFallback(g_state.imageSizes[button.normal], templateSize(control));
+        const Rect r = scaledRect(buttonRect(button, size, readSetting, settingsPath), g_state.dpi);
         SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER);
+        // Screen readers announce a button by its text, "&" marking the access key.
+        readName(settingsPath, button.section, button.defaultName, name);
+        SetWindowText(control, name);
     }
 
     // The dialog is shown only now, in its final size and place, so it never flashes elsewhere.
-    const Point origin = centredOrigin(g_state.window, screenSize());
+    const Point origin = centredOrigin(g_state.window, toRect(monitorInfo(monitor).rcWork));
     SetWindowPos(dialog, HWND_TOPMOST, origin.x, origin.y, g_state.window.width,
                  g_state.window.height, SWP_SHOWWINDOW);
 }
 
-void blit(HDC target, int x, int y, HDC source, ImageIndex index) {
+// Draws the image into r (device pixels). At kBaseDpi that is a plain copy; scaled, HALFTONE
+// averages the source pixels instead of dropping or repeating whole rows.
+void blit(HDC target, const RECT& r, HDC source, ImageIndex index) {
     if (g_state.images[index] == nullptr) {
         return;
     }
+    if (g_state.dpi != kBaseDpi) {
+        SetStretchBltMode(target, HALFTONE);
+        SetBrushOrgEx(target, 0, 0, nullptr);
+    }
     const HGDIOBJ previous = SelectObject(source, g_state.images[index]);
-    BitBlt(target, x, y, g_state.imageSizes[index].width, g_state.imageSizes[index].height, source,
-           0, 0, SRCCOPY);
+    StretchBlt(target, r.left, r.top, r.right - r.left, r.bottom - r.top, source, 0, 0,
+               g_state.imageSizes[index].width, g_state.imageSizes[index].height, SRCCOPY);
     SelectObject(source, previous);
 }
 
@@ -144,12 +232,17 @@ void eraseBackground(HDC windowDc) {
         CreateCompatibleBitmap(windowDc, g_state.window.width, g_state.window.height);
     const HGDIOBJ previousCanvas = SelectObject(canvasDc, canvas);
 
+    const RECT all = {0, 0, g_state.window.width, g_state.window.height};
     if (g_state.images[kBackground] == nullptr) {
-        const RECT all = {0, 0, g_state.window.width, g_state.window.height};
         FillRect(canvasDc, &all, systemColourBrush(COLOR_BTNFACE));
     }
-    blit(canvasDc, 0, 0, imageDc, kBackground);
-    blit(canvasDc, g_state.picture.x, g_state.picture.y, imageDc, kPicture);
+    blit(canvasDc, all, imageDc, kBackground);
+    const Size picture = g_state.imageSizes[kPicture];
+    const Rect at =
+        scaledRect({g_state.picture.x, g_state.picture.y, g_state.picture.x + picture.width,
+                    g_state.picture.y + picture.height},
+                   g_state.dpi);
+    blit(canvasDc, {at.left, at.top, at.right, at.bottom}, imageDc, kPicture);
     BitBlt(windowDc, 0, 0, g_state.window.width, g_state.window.height, canvasDc, 0, 0, SRCCOPY);
 
     SelectObject(canvasDc, previousCanvas);
@@ -163,26 +256,33 @@ void eraseBackground(HDC windowDc) {
 void drawPlainButton(const DRAWITEMSTRUCT& item, bool pressed) {
     RECT r = item.rcItem;
     FillRect(item.hDC, &r, systemColourBrush(pressed ? COLOR_BTNSHADOW : COLOR_WINDOW));
-    const ButtonSpec* button = findButton(static_cast<int>(item.CtlID));
-    if (button != nullptr) {
-        DrawText(item.hDC, button->name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    }
+    Char name[kNameCapacity];
+    GetWindowText(item.hwndItem, name, kNameCapacity);
+    DrawText(item.hDC, name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
-// Drawn whenever the button has the focus, not only after a key was pressed, so that the button
-// that Enter presses can always be seen.
 // The frame is the outer rectangle inverted and its inside inverted back.
 void drawFocusFrame(HDC dc, const RECT& button) {
-    RECT r = {button.left + kFocusFrameInset, button.top + kFocusFrameInset,
-              button.right - kFocusFrameInset, button.bottom - kFocusFrameInset};
-    if (r.right - r.left <= 2 * kFocusFrameThickness ||
-        r.bottom - r.top <= 2 * kFocusFrameThickness) {
+    const int inset = scaled(kFocusFrameInset, g_state.dpi);
+    const int thickness = scaled(kFocusFrameThickness, g_state.dpi);
+    RECT r = {button.left + inset, button.top + inset, button.right - inset, button.bottom - inset};
+    if (r.right - r.left <= 2 * thickness || r.bottom - r.top <= 2 * thickness) {
         return;
     }
     InvertRect(dc, &r);
-    r = {r.left + kFocusFrameThickness, r.top + kFocusFrameThickness,
-         r.right - kFocusFrameThickness, r.bottom - kFocusFrameThickness};
+    r = {r.left + thickness, r.top + thickness, r.right - thickness, r.bottom - thickness};
     InvertRect(dc, &r);
+}
+
+// Windows moves the focus for an arrow key without telling the dialog on every system; the key
+// is still down while the button draws its new focus.
+bool arrowKeyDown() {
+    for (int key = VK_LEFT; key <= VK_DOWN; ++key) {
+        if (GetKeyState(key) < 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void drawButtonFace(const DRAWITEMSTRUCT& item, bool pressed) {
@@ -192,15 +292,18 @@ void drawButtonFace(const DRAWITEMSTRUCT& item, bool pressed) {
         return;
     }
     const HDC imageDc = CreateCompatibleDC(item.hDC);
-    blit(item.hDC, item.rcItem.left, item.rcItem.top, imageDc, index);
+    blit(item.hDC, item.rcItem, imageDc, index);
     DeleteDC(imageDc);
 }
 
 // The whole button is drawn for every action, including a mere change of focus, so that a frame
 // left by the focus is always painted over.
 void drawButton(const DRAWITEMSTRUCT& item) {
+    if ((item.itemAction & ODA_FOCUS) != 0 && arrowKeyDown()) {
+        g_state.keyboardUsed = true;
+    }
     drawButtonFace(item, (item.itemState & ODS_SELECTED) != 0);
-    if ((item.itemState & ODS_FOCUS) != 0) {
+    if ((item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) == ODS_FOCUS && g_state.keyboardUsed) {
         drawFocusFrame(item.hDC, item.rcItem);
     }
 }
@@ -217,8 +320,17 @@ void releaseImages() {
 INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        initialise(dialog, reinterpret_cast<const Char*>(lParam));
+        initialise(dialog, *reinterpret_cast<const DialogStart*>(lParam));
         return TRUE;
+    // Tab and Shift+Tab (under Wine the arrow keys too) move the focus through this message.
+    case WM_NEXTDLGCTL:
+        g_state.keyboardUsed = true;
+        return FALSE;
+    case WM_UPDATEUISTATE:
+        if (LOWORD(wParam) == UIS_CLEAR && (HIWORD(wParam) & UISF_HIDEFOCUS) != 0) {
+            g_state.keyboardUsed = true;
+        }
+        return FALSE;
     case WM_ERASEBKGND:
         eraseBackground(reinterpret_cast<HDC>(wParam));
         return TRUE;
@@ -238,9 +350,9 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_MOVING: {
         auto* proposed = reinterpret_cast<RECT*>(lParam);
-        const Rect r =
-            clampToScreen({proposed->left, proposed->top, proposed->right, proposed->bottom},
-                          g_state.window, screenSize());
+        const HMONITOR monitor = MonitorFromRect(proposed, MONITOR_DEFAULTTONEAREST);
+        const Rect r = keepOnMonitor(toRect(*proposed), g_state.window,
+                                     toRect(monitorInfo(monitor).rcMonitor));
         *proposed = {r.left, r.top, r.right, r.bottom};
         return TRUE;
     }
@@ -254,9 +366,10 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-INT_PTR runSplashDialog(HINSTANCE module, const Char* directory) {
+INT_PTR runSplashDialog(HINSTANCE module, const Char* directory, HWND installer) {
+    const DialogStart start = {directory, installer};
     return DialogBoxParam(module, MAKEINTRESOURCE(QV_SPLASH_DIALOG), nullptr, dialogProc,
-                          reinterpret_cast<LPARAM>(directory));
+                          reinterpret_cast<LPARAM>(&start));
 }
 
 } // namespace splash

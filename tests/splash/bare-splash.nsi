@@ -1,7 +1,8 @@
 ; A test installer that passes /IMAGEDIR=TEXT from its command line to the plug-in as it is (empty,
 ; missing, too long or beyond the ANSI code page) and writes the choice to /CHOICEFILE=PATH. Built
 ; for each flavour with makensis -X"Unicode false", -X"Unicode true" or -X"Target amd64-unicode";
-; QV_PLUGINS is the kit's NSIS/Plugins folder.
+; QV_PLUGINS is the kit's NSIS/Plugins folder. With QV_DPI_AWARE the installer declares itself
+; DPI-aware, as modern installers do.
 !addplugindir /x86-ansi "${QV_PLUGINS}/x86-ansi"
 !addplugindir /x86-unicode "${QV_PLUGINS}/x86-unicode"
 !addplugindir /amd64-unicode "${QV_PLUGINS}/amd64-unicode"
@@ -11,6 +12,9 @@
 Name "qvonsplash test"
 OutFile "${QV_OUTFILE}"
 RequestExecutionLevel user
+!ifdef QV_DPI_AWARE
+ManifestDPIAware true
+!endif
 
 Function .onInit
   ${GetParameters} $R0

@@ -4,12 +4,15 @@ qvonsplash.dll, runs them under Wine on a private Xvfb display, drives them with
 checks the screen pixel by pixel, the choice they report and the detection's exit code.
 
 usage: installer_test.py --work DIR --flavour FLAVOUR --kit-zip ZIP --examples DIR --wine WINE
-                         [--version VERSION] SCENARIO
+                         [--names EXE] [--version VERSION] [--no-32-bit] SCENARIO
 
 FLAVOUR is x86-ansi (a "Unicode false" installer), x86-unicode ("Unicode true") or
 amd64-unicode ("Target amd64-unicode", in a 64-bit Wine prefix). SCENARIO "build" unpacks the kit
 and makes the Wine prefix and the installers (the fixture of the others); "contents" checks the
 kit's files themselves. Screenshots of every scenario are kept in DIR/<scenario>/ as BMP files.
+EXE prints the accessible names of the shown dialog and its buttons, as a screen reader reads them.
+The example installer is the one script with switches (its skin at build time, its target and
+answer file at run time) for the scenarios that build or run it.
 """
 import argparse
 import configparser
@@ -26,6 +29,7 @@ import zipfile
 
 SCREEN = (1000, 700)
 BLACK = (0, 0, 0)
+SKIPPED = 77  # the exit code CTest counts as a skipped test
 DIALOG_TIMEOUT = 60  # Wine's first start in a prefix is slow on a busy machine
 EXIT_TIMEOUT = 30
 POLL = 0.25
@@ -34,6 +38,10 @@ FLAVOURS = {  # the script command that makes makensis build for the flavour, an
     "x86-unicode": ("Unicode true", "win32"),
     "amd64-unicode": ("Target amd64-unicode", "win64"),
 }
+DPI_SCALE = 2  # the high-DPI prefix runs at 192 DPI
+# Names of a test skin; "&" marks each button's access key, which a screen reader leaves out.
+NAMED_SKIN = {"Dialog": "Quorvane test setup", "OK": "&Install everything", "VO": "&Viewer only",
+              "NO": "&Not now"}
 # Letters outside every ANSI code page's reach at once: Latin with diacritics and Greek.
 NON_ANSI_DIRECTORY = "Zoë Ångström Ωμέγα"
 
@@ -85,17 +93,19 @@ class Screen:
 
 
 def mismatches(screen, expected, origin, ring=True):
-    """Pixels where the screen differs from the expected window at origin; with ring, the pixels
-    just outside the window must show the (black) root window, which proves the window's size."""
+    """Pixels where the screen differs from the expected window at origin (by more than its
+    tolerance; None is any colour); with ring, the pixels just outside the window must show the
+    (black) root window, which proves the window's size."""
     ox, oy = origin
     found = []
+    tolerance = getattr(expected, "tolerance", 0)
     for y in range(expected.height):
         for x in range(expected.width):
             sx, sy = ox + x, oy + y
             if 0 <= sx < screen.width and 0 <= sy < screen.height:
                 want = expected.pixels[y][x]
                 got = screen.pixel(sx, sy)
-                if got != want:
+                if want is not None and max(abs(a - b) for a, b in zip(got, want)) > tolerance:
                     found.append((sx, sy, want, got))
     if ring:
         for x in range(ox - 1, ox + expected.width + 1):
@@ -126,18 +136,19 @@ class Skin:
         self.at = {s: (int(ini[s]["X"]), int(ini[s]["Y"])) for s in ["SP", "OK", "VO", "NO"]}
         self.size = (self.images["qvonsplskn"].width, self.images["qvonsplskn"].height)
 
-    def centred(self):
-        return ((SCREEN[0] - self.size[0]) // 2, (SCREEN[1] - self.size[1]) // 2)
+    def centred(self, scale=1):
+        return ((SCREEN[0] - scale * self.size[0]) // 2, (SCREEN[1] - scale * self.size[1]) // 2)
 
     def button_centre(self, origin, section):
         image = self.images[f"qvonspl{section.lower() if section != 'NO' else 'no'}1"]
         x, y = self.at[section]
         return (origin[0] + x + image.width // 2, origin[1] + y + image.height // 2)
 
-    def expected(self, region=True, pressed=None, picture=True, focus="OK"):
+    def expected(self, region=True, pressed=None, picture=True, focus=None, scale=1):
         """The window as it should look: background, picture at "SP", each button's normal image
-        (the pressed one for pressed), the inverted frame inside the focused button, and the root
-        window wherever the shape leaves out."""
+        (the pressed one for pressed), the inverted frame inside the focused button once the
+        keyboard was used, and the root window wherever the shape leaves out; scale times as
+        large, each pixel a square."""
         background = self.images["qvonsplskn"]
         out = make_skin.Image(background.width, background.height)
         out.pixels = [list(row) for row in background.pixels]
@@ -156,7 +167,27 @@ class Skin:
                 for x in range(out.width):
                     if background.pixels[y][x] == make_skin.KEY:
                         out.pixels[y][x] = BLACK
-        return out
+        return out if scale == 1 else enlarged(out, scale)
+
+
+SMOOTH = 8  # per colour channel, between neighbouring pixels of a flat area
+
+
+def enlarged(image, scale):
+    """image scale times as large, each pixel a square. HALFTONE blends neighbouring pixels as it
+    stretches, so only flat areas keep their colour (within SMOOTH) and are compared, besides the
+    root window outside the shape, which is exact; the other pixels may be any colour."""
+    def flat(x, y):
+        centre = image.pixels[y][x]
+        return all(max(abs(a - b) for a, b in zip(centre, image.pixels[ny][nx])) <= SMOOTH
+                   for ny in range(max(y - 1, 0), min(y + 2, image.height))
+                   for nx in range(max(x - 1, 0), min(x + 2, image.width)))
+    out = make_skin.Image(image.width * scale, image.height * scale)
+    out.pixels = [[image.pixels[y][x] if image.pixels[y][x] == BLACK or flat(x, y) else None
+                   for x in range(image.width) for _ in range(scale)]
+                  for y in range(image.height) for _ in range(scale)]
+    out.tolerance = 2 * SMOOTH
+    return out
 
 
 FOCUS_INSET, FOCUS_THICKNESS = 3, 2  # as splash/SplashLayout.h draws the focus
@@ -177,8 +208,9 @@ class Session:
     """One private Xvfb display and the Wine processes of one scenario; everything started here
     is stopped on leaving, whatever happened."""
 
-    def __init__(self, args, name):
+    def __init__(self, args, name, prefix="wineprefix"):
         self.args = args
+        self.prefix = prefix
         self.dir = os.path.join(args.work, name)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
@@ -243,21 +275,24 @@ class Session:
 
     def env(self):
         env = dict(os.environ)
-        env.update(wine_env(self.args))
+        env.update(wine_env(self.args, self.prefix))
         if self.display:
             env["DISPLAY"] = self.display
         return env
 
     def start(self, exe, *options, cwd=None, reachable=True):
         """Starts an installer; the example's detection gets a target on loopback that accepts
-        connections, or with reachable=False one that refuses them."""
+        connections, or with reachable=False one that refuses them. The bare installer runs
+        silently, which skips its wizard; the example runs as a user would start it, unless
+        options hold "/S"."""
         self.choice_file = os.path.join(self.dir, "choice.txt")
         self.listener = socket.socket()
         self.listener.bind(("127.0.0.1", 0))
         if reachable:
             self.listener.listen(8)
-        target = "/TARGET=127.0.0.1:%d" % self.listener.getsockname()[1]
-        command = [self.args.wine, exe, "/S", *options, target,
+        self.target = "127.0.0.1:%d" % self.listener.getsockname()[1]
+        silent = ["/S"] if exe == bare(self.args) else []
+        command = [self.args.wine, exe, *silent, *options, "/TARGET=" + self.target,
                    "/CHOICEFILE=" + windows_path(self.choice_file)]
         log = self.log("installer.log")
         self.installer = subprocess.Popen(command, env=self.env(), cwd=cwd or self.dir, stdout=log,
@@ -289,6 +324,25 @@ class Session:
         make_skin.write_bmp(path, self.screen().image())
         print(f"screenshot {path}")
 
+    def check_names(self, expected):
+        """The accessible names of the dialog and its buttons, as a screen reader reads them.
+        The reader is a 32-bit program: where the machine runs no 32-bit code it is not asked,
+        and the scenario says so."""
+        if self.args.no_32_bit:
+            print("names not read: accessible_names.exe is a 32-bit program, and this machine "
+                  "runs no 32-bit x86 code")
+            return
+        check_equal("names read by a screen reader", self.names(), expected)
+
+    def names(self):
+        """The accessible names of the dialog and its buttons."""
+        result = subprocess.run([self.args.wine, self.args.names], env=self.env(), timeout=60,
+                                capture_output=True)
+        if result.returncode != 0:
+            raise Failure(f"{self.args.names} ended with {result.returncode}: "
+                          f"{result.stderr.decode(errors='replace')}")
+        return result.stdout.decode().replace("\r", "").splitlines()
+
     def xdotool(self, *words):
         subprocess.run(["xdotool", *[str(w) for w in words]], env=self.env(), timeout=15,
                        check=True)
@@ -312,9 +366,9 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def wine_env(args):
+def wine_env(args, prefix="wineprefix"):
     # A UTF-8 locale, so that Wine hands non-ASCII command lines and file names on unchanged.
-    return {"WINEPREFIX": os.path.join(args.work, "wineprefix"), "WINEDEBUG": "-all",
+    return {"WINEPREFIX": os.path.join(args.work, prefix), "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEARCH": FLAVOURS[args.flavour][1],
             "LANG": "C.UTF-8"}
 
@@ -341,6 +395,13 @@ def bare(args):
     return os.path.join(args.work, "bare", "bare-splash.exe")
 
 
+def bare_dpi_aware(args):
+    return os.path.join(args.work, "bare-dpi-aware.exe")
+
+
+HIGH_DPI_PREFIX = "wineprefix-192dpi"
+
+
 def damaged_dir(args):
     return os.path.join(args.work, "skin-damaged")
 
@@ -357,10 +418,10 @@ def unpack_kit(args):
     return kit
 
 
-def makensis(args, script, outfile, *defines):
-    subprocess.run(["makensis", "-V2", "-X" + FLAVOURS[args.flavour][0],
-                    *[f"-D{d}" for d in defines], f"-DQV_OUTFILE={outfile}", script],
-                   timeout=120, check=True)
+def makensis(args, script, outfile, *defines, check=True, env=None):
+    return subprocess.run(["makensis", "-V2", "-X" + FLAVOURS[args.flavour][0],
+                           *[f"-D{d}" for d in defines], f"-DQV_OUTFILE={outfile}", script],
+                          timeout=120, check=check, env=env, capture_output=not check, text=True)
 
 
 def build(args):
@@ -373,30 +434,54 @@ def build(args):
     if not os.path.isdir(env["WINEPREFIX"]):
         subprocess.run([args.wine, "wineboot", "--init"], env=env, timeout=300, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The high-DPI prefix is a copy of the plain one with its display at 192 DPI; Wine must not
+    # scale drawing itself (no DpiScalingVer), and the copy saves a second first start.
+    high = os.path.join(args.work, HIGH_DPI_PREFIX)
+    if not os.path.isdir(high):
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=True)
+        # Linked, not copied, but for the registry and settings files, which Wine rewrites.
+        shutil.copytree(env["WINEPREFIX"], high, symlinks=True, copy_function=lambda a, b: (
+            shutil.copy2 if a.endswith((".reg", ".ini")) else os.link)(a, b))
+        env["WINEPREFIX"] = high
+        subprocess.run([args.wine, "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                        "/t", "REG_DWORD", "/d", str(96 * DPI_SCALE), "/f"], env=env, timeout=120,
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=True)
     kit = unpack_kit(args)
     skin = skin_dir(args)
     # The kit's shape file was made by the build machine's region tool; the shipped Windows tool
-    # must make the same bytes.
-    remade = os.path.join(args.work, "remade.rgn")
-    subprocess.run([args.wine, os.path.join(kit, "Bin", "qvonsplrgn.exe"),
-                    windows_path(os.path.join(skin, "qvonsplskn.bmp")), windows_path(remade)],
-                   env=env, timeout=120, check=True)
-    subprocess.run(["wineserver", "-k"], env=env, timeout=30)
-    with open(remade, "rb") as a, open(os.path.join(skin, "qvonsplash.rgn"), "rb") as b:
-        if a.read() != b.read():
-            raise Failure("Bin/qvonsplrgn.exe made another shape file than the kit holds")
+    # must make the same bytes. That tool is a 32-bit program, checked in the x86 flavours' 32-bit
+    # prefixes only, so the amd64 flavour needs no 32-bit code on the machine.
+    if FLAVOURS[args.flavour][1] == "win32":
+        remade = os.path.join(args.work, "remade.rgn")
+        subprocess.run([args.wine, os.path.join(kit, "Bin", "qvonsplrgn.exe"),
+                        windows_path(os.path.join(skin, "qvonsplskn.bmp")), windows_path(remade)],
+                       env=env, timeout=120, check=True)
+        subprocess.run(["wineserver", "-k"], env=env, timeout=30)
+        with open(remade, "rb") as a, open(os.path.join(skin, "qvonsplash.rgn"), "rb") as b:
+            if a.read() != b.read():
+                raise Failure("Bin/qvonsplrgn.exe made another shape file than the kit holds")
     makensis(args, os.path.join(kit, "NSIS", "Examples", "qvonsplash", "qvonsplash-example.nsi"),
              example(args))
     bare_dir = os.path.dirname(bare(args))
     shutil.rmtree(bare_dir, ignore_errors=True)
     os.makedirs(bare_dir)
-    makensis(args, os.path.join(os.path.dirname(os.path.abspath(__file__)), "bare-splash.nsi"),
-             bare(args), "QV_PLUGINS=" + os.path.join(kit, "NSIS", "Plugins"))
-    # The bare installer's own directory holds the skin, for the empty image directory; the
-    # shape file is left out, so there the window stays rectangular.
+    bare_script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bare-splash.nsi")
+    plugins = "QV_PLUGINS=" + os.path.join(kit, "NSIS", "Plugins")
+    makensis(args, bare_script, bare(args), plugins)
+    makensis(args, bare_script, bare_dpi_aware(args), plugins, "QV_DPI_AWARE")
+    # The bare installer's own directory holds the skin, for the empty image directory, with
+    # names in its settings file; the shape file is left out, so there the window stays
+    # rectangular.
     for name in os.listdir(skin):
-        if name != "qvonsplash.rgn":
+        if name not in ("qvonsplash.rgn", "qvonsplash.ini"):
             shutil.copy(os.path.join(skin, name), bare_dir)
+    at = Skin(skin).at
+    with open(os.path.join(bare_dir, "qvonsplash.ini"), "w", newline="\r\n") as f:
+        f.write(f"[Dialog]\nText={NAMED_SKIN['Dialog']}\n[SP]\nX={at['SP'][0]}\nY={at['SP'][1]}\n")
+        for section in ["OK", "VO", "NO"]:
+            f.write(f"[{section}]\nX={at[section][0]}\nY={at[section][1]}\n"
+                    f"Text={NAMED_SKIN[section]}\n")
     # A skin whose picture is not a bitmap at all and whose shape file claims more than 1000
     # bytes: the dialog shows without them, rectangular.
     damaged = damaged_dir(args)
@@ -417,7 +502,9 @@ KIT_FILES = ["Bin/qvproxydetect.exe", "Bin/qvonsplrgn.exe",
              *[f"NSIS/Plugins/{flavour}/qvonsplash.dll" for flavour in FLAVOURS],
              "NSIS/Include/qvonsplash.nsh", "NSIS/Include/qvproxydetect.nsh",
              "NSIS/Examples/qvonsplash/qvonsplash-example.nsi",
-             "NSIS/Examples/qvonsplash/skin/qvonsplash.rgn", "Docs/InstallerGuide.md"]
+             "NSIS/Examples/qvonsplash/skin/qvonsplash.rgn", "Docs/InstallerGuide.md",
+             "Docs/qvonsplash/Readme.txt", "Docs/License.txt"]
+PLUGIN_SIZE_LIMIT = 12288  # 24 blocks of 512 bytes
 SUPPORTED_OS = ["35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
                 "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]
 
@@ -464,8 +551,8 @@ def contents(args):
         ours = os.path.getsize(path)
         theirs = os.path.getsize(f"/usr/share/nsis/Plugins/{flavour}/AdvSplash.dll")
         print(f"{flavour}: {ours} bytes, NSIS's AdvSplash {theirs} bytes")
-        if ours >= theirs:
-            raise Failure(f"{flavour} is {ours} bytes (expected under AdvSplash's {theirs})")
+        if ours >= PLUGIN_SIZE_LIMIT:
+            raise Failure(f"{flavour} is {ours} bytes (expected under {PLUGIN_SIZE_LIMIT})")
 
 
 def shown_skin(session, skin, what="shown centred"):
@@ -478,12 +565,24 @@ def escape(args, skin):
     with Session(args, "escape") as s:
         s.start(example(args))
         origin = shown_skin(s, skin)
+        # Called in .onInit, before the installer has a window whose caption could name it.
+        s.check_names(["Setup", "OK", "View only", "Cancel"])
         s.xdotool("mousemove", origin[0] + 200, origin[1] + 150)
         s.xdotool("key", "Escape")
         check_equal("choice after Escape", s.choice(), "3")
 
 
+def needs_detection(args):
+    """The example's detection runs the kit's qvproxydetect.exe, a 32-bit program: a scenario
+    that checks its result is skipped on a machine that runs no 32-bit code."""
+    if args.no_32_bit:
+        print("skipped: the example's detection runs the kit's 32-bit qvproxydetect.exe, and this "
+              "machine runs no 32-bit x86 code")
+        sys.exit(SKIPPED)
+
+
 def enter(args, skin):
+    needs_detection(args)
     with Session(args, "enter") as s:
         s.start(example(args), reachable=False)
         shown_skin(s, skin)
@@ -494,14 +593,15 @@ def enter(args, skin):
 
 def click(section, result):
     def scenario(args, skin):
+        if result != "3":
+            needs_detection(args)
         with Session(args, "click-" + section) as s:
             s.start(example(args))
             origin = shown_skin(s, skin)
             x, y = skin.button_centre(origin, section)
             s.xdotool("mousemove", x, y)
             s.xdotool("mousedown", 1)
-            s.wait_for(f"{section} pressed", skin.expected(pressed=section, focus=section),
-                       origin)
+            s.wait_for(f"{section} pressed", skin.expected(pressed=section), origin)
             s.xdotool("mouseup", 1)
             expected = {"choice": result}
             if result != "3":  # the example goes on to check that its server can be reached
@@ -568,14 +668,34 @@ def drag(args, skin):
 
 
 def program_directory(args, skin):
+    """The skin of the installer's own directory, with names in its settings file; a button's
+    access key presses it."""
     with Session(args, "program-directory") as s:
         s.start(bare(args), "/IMAGEDIR=", cwd=s.dir)
         # No shape file in the current directory: the key-coloured corners show.
         origin = skin.centred()
         s.wait_for("skin from the installer's directory", skin.expected(region=False), origin)
-        s.xdotool("mousemove", *skin.button_centre(origin, "VO"))
+        s.check_names([NAMED_SKIN[section].replace("&", "") for section in NAMED_SKIN])
+        s.xdotool("mousemove", origin[0] + 200, origin[1] + 150)
+        s.xdotool("key", "v")
+        check_equal("choice after the access key of VO", s.choice(), "2")
+
+
+def high_dpi(args, skin):
+    """A DPI-aware installer on a 192-DPI display: the skin, its shape and its buttons twice as
+    large, and a click where only the scaled VIEWONLY lies."""
+    with Session(args, "high-dpi", prefix=HIGH_DPI_PREFIX) as s:
+        directory = skin_dir(args)
+        s.start(bare_dpi_aware(args), "/IMAGEDIR=" + windows_path(directory) + "\\",
+                cwd=directory)
+        origin = skin.centred(DPI_SCALE)
+        s.wait_for("shown at 192 DPI", skin.expected(scale=DPI_SCALE), origin)
+        x, y = skin.at["VO"]
+        button = skin.images["qvonsplvo1"]
+        far_corner = (x + button.width, y + button.height)
+        s.xdotool("mousemove", *[o + DPI_SCALE * v - 4 for o, v in zip(origin, far_corner)])
         s.xdotool("click", 1)
-        check_equal("choice after a click on VO", s.choice(), "2")
+        check_equal("choice after a click near the scaled VIEWONLY's far corner", s.choice(), "2")
 
 
 def damaged_skin(args, skin):
@@ -641,6 +761,179 @@ def plain_dialog(name, directory, button, result):
     return scenario
 
 
+def example_script(args):
+    return os.path.join(kit_dir(args), "NSIS", "Examples", "qvonsplash", "qvonsplash-example.nsi")
+
+
+def build_fails(args, what, script, needle, *defines, env=None):
+    built = makensis(args, script, os.path.join(args.work, "never.exe"), *defines, check=False,
+                     env=env)
+    output = built.stdout + built.stderr
+    check_equal(f"{what}: the build fails", built.returncode != 0, True)
+    check_equal(f"{what}: the message names {needle!r}", needle in output, True)
+
+
+def missing_bitmap(args, skin):
+    """The build stops, naming the file, for a skin without a button image or an empty folder."""
+    for missing in ["qvonsplno2.bmp", "all"]:
+        broken = os.path.join(args.work, "skin-without-" + missing)
+        shutil.rmtree(broken, ignore_errors=True)
+        shutil.copytree(skin_dir(args), broken)
+        for name in os.listdir(broken):
+            if missing in (name, "all"):
+                os.remove(os.path.join(broken, name))
+        needle = "has no " + ("qvonsplskn.bmp" if missing == "all" else missing)
+        build_fails(args, f"a skin without {missing}", example_script(args), needle,
+                    "QV_SKIN=" + broken)
+
+
+def nsis_folder(args, skin):
+    """The kit copied into an NSIS installation, as the guide describes: without the program
+    beside the flavour's plug-in the build stops with the hint; with it, the installer built
+    there packs it and the detection reaches its target."""
+    nsis = os.path.join(args.work, "nsis")
+    shutil.rmtree(nsis, ignore_errors=True)
+    shutil.copytree("/usr/share/nsis", nsis)
+    for folder in ["Plugins", "Include"]:
+        shutil.copytree(os.path.join(kit_dir(args), "NSIS", folder), os.path.join(nsis, folder),
+                        dirs_exist_ok=True)
+    project = os.path.join(args.work, "nsis-project")
+    shutil.rmtree(project, ignore_errors=True)
+    shutil.copytree(os.path.dirname(example_script(args)), project)
+    script = os.path.join(project, "qvonsplash-example.nsi")
+    env = dict(os.environ, NSISDIR=nsis)
+    build_fails(args, "the program not beside the plug-ins", script,
+                f"copy the kit's Bin\\qvproxydetect.exe into {nsis}\\Plugins\\{args.flavour}\\",
+                env=env)
+    shutil.copy(os.path.join(kit_dir(args), "Bin", "qvproxydetect.exe"),
+                os.path.join(nsis, "Plugins", args.flavour))
+    installer = os.path.join(project, "from-nsis.exe")
+    makensis(args, script, installer, env=env)
+    needs_detection(args)
+    with Session(args, "nsis-folder") as s:
+        s.start(installer, "/S")
+        check_equal("answers of the installer built in the NSIS folder", s.answers(),
+                    {"choice": "1", "detect": "0"})
+
+
+def silent(args, skin):
+    """/S shows nothing and answers the author's choice: 1 by default, else the one defined."""
+    variant = os.path.join(args.work, "silent-cancel.exe")
+    makensis(args, example_script(args), variant, "QV_SPLASH_SILENT_CHOICE=3")
+    runs = [(variant, {"choice": "3"})]
+    if not args.no_32_bit:
+        runs.insert(0, (example(args), {"choice": "1", "detect": "0"}))
+    for exe, expected in runs:
+        with Session(args, "silent-" + expected["choice"]) as s:
+            s.start(exe, "/S")
+            started = time.monotonic()
+
+            def dark():
+                screen = s.screen()
+                lit = [(x, y) for y in range(0, screen.height, 20)
+                       for x in range(0, screen.width, 20) if screen.pixel(x, y) != BLACK]
+                if lit:
+                    s.shot("shown")
+                    raise Failure(f"a silent install showed something at {lit[0]}")
+                return s.installer.poll() is not None
+
+            wait_until("the silent installer's end", dark, EXIT_TIMEOUT)
+            check_equal(f"answers of a silent install ({os.path.basename(exe)})", s.answers(),
+                        expected)
+            print(f"ended after {time.monotonic() - started:.1f} s without a window")
+    needs_detection(args)
+
+
+class HangingProxy:
+    """A proxy that takes connections and never answers; while it lives, stored records (and,
+    with system=True, the user's Internet settings) name it."""
+
+    def __init__(self, session, records, system=False):
+        self.session = session
+        self.socket = socket.socket()
+        self.socket.bind(("127.0.0.1", 0))
+        self.socket.listen(16)
+        self.records = records
+        self.system = system
+        self.at = "127.0.0.1:%d" % self.socket.getsockname()[1]
+
+    def registry(self, lines):
+        path = os.path.join(self.session.dir, "settings.reg")
+        with open(path, "w") as f:
+            f.write("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n")
+        subprocess.run([self.session.args.wine, "reg", "import", windows_path(path)],
+                       env=self.session.env(), timeout=60, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def __enter__(self):
+        host, port = self.at.split(":")
+        target_host, target_port = self.session.target.split(":")
+        lines = []
+        for record in self.records:
+            lines += [f"[{CONNECTION_KEY}\\{record}]", '"ProxyMethod"="100"',
+                      f'"ProxyHost"="{host}"', f'"ProxyPort"="{port}"',
+                      f'"Address"="{target_host}"', f'"Port"="{target_port}"', ""]
+        if self.system:
+            lines += [f"[{INTERNET_SETTINGS_KEY}]", '"ProxyEnable"=dword:00000001',
+                      f'"ProxyServer"="{self.at}"', ""]
+        self.registry(lines)
+        return self
+
+    def __exit__(self, *exc):
+        lines = [f"[-{CONNECTION_KEY}\\{record}]" for record in self.records]
+        if self.system:
+            lines += [f"[{INTERNET_SETTINGS_KEY}]", '"ProxyEnable"=dword:00000000',
+                      '"ProxyServer"=-']
+        self.registry(lines)
+        self.socket.close()
+        return False
+
+
+CONNECTION_KEY = "HKEY_CURRENT_USER\\Software\\Quorvane\\Connection"
+INTERNET_SETTINGS_KEY = ("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                         "Internet Settings")
+
+
+def detecting(name, records, system, reachable, expected, at_least):
+    """The instfiles page while the detection waits on proxies that never answer: every few
+    seconds the screen changes within a second (the bar moves), and the run's length is printed.
+    The screenshots kept show the details line."""
+    def scenario(args, skin):
+        needs_detection(args)
+        with Session(args, name) as s:
+            s.start(example(args), reachable=reachable)
+            with HangingProxy(s, records, system):
+                shown_skin(s, skin)
+                s.xdotool("key", "Return")
+                started = time.monotonic()
+                shots = 0
+                # Looks only within the time the detection surely takes: once it has ended, the
+                # finished page stands still until the installer closes.
+                while time.monotonic() - started + SHOT_INTERVAL + 1 < at_least:
+                    time.sleep(SHOT_INTERVAL)
+                    # A second apart: the bar's sweep takes five, so it never looks the same.
+                    before = s.screen().data
+                    time.sleep(1)
+                    after = s.screen().data
+                    s.shot(f"detecting-{time.monotonic() - started:.0f}s")
+                    if before == after:
+                        raise Failure("the installer's window stood still for a second while "
+                                      "detecting")
+                    shots += 1
+                s.installer.wait(at_least * 2)
+                ended = time.monotonic() - started
+                print(f"installer ended {ended:.1f} s after OK; the window moved at all {shots} "
+                      "looks")
+                check_equal("answers after the detection", s.answers(), expected)
+                if ended < at_least or shots < 2:
+                    raise Failure(f"{ended:.1f} s, {shots} screenshots (expected at least "
+                                  f"{at_least} s and 2)")
+    return scenario
+
+
+SHOT_INTERVAL = 3
+
+
 SCENARIOS = {
     "escape": escape,
     "enter": enter,
@@ -650,12 +943,25 @@ SCENARIOS = {
     "tab-tab-enter": keys(["Tab", "Tab", "Return"], "NO", "3"),
     "tab-space": keys(["Tab", "space"], "VO", "2"),
     "shift-tab-enter": keys(["shift+Tab", "Return"], "NO", "3"),
+    "down-enter": keys(["Down", "Return"], "VO", "2"),
     "non-ansi-directory": non_ansi_directory,
     "drag": drag,
     "program-directory": program_directory,
     "damaged-skin": damaged_skin,
     "missing-images": plain_dialog("missing-images", "C:\\no\\such\\skin\\", 1, "2"),
     "too-long-directory": plain_dialog("too-long-directory", "C:\\" + "d" * 300 + "\\", 0, "1"),
+    "high-dpi": high_dpi,
+    "missing-bitmap": missing_bitmap,
+    "nsis-folder": nsis_folder,
+    "silent": silent,
+    # The user's settings name a proxy that never answers and the target refuses: the probe's
+    # whole 20 s wait.
+    "detect-20s": detecting("detect-20s", [], True, False,
+                            {"choice": "1", "detect": "-3"}, 19),
+    # Manual and LastGood name that proxy too: their 5 s tries before the probe, the run's whole
+    # bound.
+    "detect-30s": detecting("detect-30s", ["Manual", "LastGood"], True, False,
+                            {"choice": "1", "detect": "-3"}, 29),
 }
 
 
@@ -666,6 +972,9 @@ def main():
         parser.add_argument(option, required=True)
     parser.add_argument("--flavour", choices=FLAVOURS, default="x86-ansi")
     parser.add_argument("--version", default="")
+    parser.add_argument("--names")
+    parser.add_argument("--no-32-bit", action="store_true",
+                        help="the machine runs no 32-bit x86 code: skip what needs it")
     parser.add_argument("scenario", choices=["build", "contents", *SCENARIOS])
     args = parser.parse_args()
     for tool in ["Xvfb", "xdotool", "makensis", "wineserver"]:

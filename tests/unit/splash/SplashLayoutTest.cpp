@@ -117,30 +117,39 @@ TEST(SplashLayoutTest, AMissingImageTakesTheTemplatesSize) {
     }
 }
 
-TEST(SplashLayoutTest, TheWindowIsCentredWithDivisionTowardZero) {
+// Work areas of the installer's monitor: the primary, or another one left of or above it (at
+// negative coordinates), with the taskbar at any edge.
+TEST(SplashLayoutTest, TheWindowIsCentredOnTheWorkAreaWithDivisionTowardZero) {
     struct Row {
-        Size window, screen;
+        Size window;
+        Rect workArea;
         Point origin;
     } rows[] = {
-        {{401, 231}, {1000, 700}, {299, 234}},
-        {{400, 230}, {1024, 768}, {312, 269}},
-        {{1001, 801}, {800, 600}, {-100, -100}}, // -201 / 2 and -201 / 2 round toward zero
-        {{800, 600}, {800, 600}, {0, 0}},
+        {{401, 231}, {0, 0, 1000, 700}, {299, 234}},
+        {{400, 230}, {0, 0, 1024, 768}, {312, 269}},
+        {{1001, 801}, {0, 0, 800, 600}, {-100, -100}}, // -201 / 2 and -201 / 2 round toward zero
+        {{800, 600}, {0, 0, 800, 600}, {0, 0}},
+        {{400, 230}, {0, 0, 1920, 1040}, {760, 405}},
+        {{400, 230}, {62, 0, 1024, 768}, {343, 269}},
+        {{400, 230}, {-1280, 0, 0, 984}, {-840, 377}},
+        {{802, 462}, {0, -1080, 1920, -40}, {559, -791}},
     };
     for (const Row& row : rows) {
-        const Point got = splash::centredOrigin(row.window, row.screen);
-        EXPECT_EQ(row.origin.x, got.x) << row.window.width << " on " << row.screen.width;
-        EXPECT_EQ(row.origin.y, got.y) << row.window.height << " on " << row.screen.height;
+        const Point got = splash::centredOrigin(row.window, row.workArea);
+        EXPECT_EQ(row.origin.x, got.x) << row.window.width << " on " << row.workArea;
+        EXPECT_EQ(row.origin.y, got.y) << row.window.height << " on " << row.workArea;
     }
 }
 
-TEST(SplashLayoutTest, ADraggedWindowStaysOnTheScreen) {
+TEST(SplashLayoutTest, ADraggedWindowStaysOnItsMonitor) {
     const Size window = {400, 200};
-    const Size screen = {1024, 768};
+    const Rect screen = {0, 0, 1024, 768};
+    const Rect leftOfIt = {-1280, -200, 0, 824};
     struct Row {
         const char* what;
         Rect proposed;
         Rect expected;
+        Rect monitor = {0, 0, 1024, 768};
     } rows[] = {
         {"inside", {100, 100, 500, 300}, {100, 100, 500, 300}},
         {"past the left edge", {-50, 100, 350, 300}, {0, 100, 400, 300}},
@@ -153,16 +162,72 @@ TEST(SplashLayoutTest, ADraggedWindowStaysOnTheScreen) {
         {"a proposed rectangle of another size takes the window's",
          {-10, 10, 100, 20},
          {0, 10, 400, 210}},
+        {"inside a monitor left of the primary",
+         {-900, 0, -500, 200},
+         {-900, 0, -500, 200},
+         leftOfIt},
+        {"past its left and top edges", {-1300, -250, -900, -50}, {-1280, -200, -880, 0}, leftOfIt},
+        {"past its right and bottom edges", {-300, 700, 100, 900}, {-400, 624, 0, 824}, leftOfIt},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        EXPECT_EQ(row.expected, splash::clampToScreen(row.proposed, window, screen));
+        EXPECT_EQ(row.expected, splash::keepOnMonitor(row.proposed, window, row.monitor));
+    }
+    EXPECT_EQ((Rect{-200, -50, 1000, 750}),
+              splash::keepOnMonitor({0, 0, 1200, 800}, {1200, 800}, {0, 0, 1000, 750}))
+        << "a window larger than the monitor keeps its far edges on it";
+    EXPECT_EQ(screen, splash::keepOnMonitor(screen, {1024, 768}, screen));
+}
+
+// In a DPI-aware installer the skin is laid out in its own pixels and scaled once, by dpi / 96;
+// an unaware installer is scaled by Windows and must not be scaled twice.
+TEST(SplashLayoutTest, TheSkinScalesByTheDisplaysDpiInAwareInstallersOnly) {
+    struct DpiRow {
+        bool aware;
+        int display, drawn;
+    } dpiRows[] = {{false, 192, 96}, {true, 96, 96}, {true, 192, 192}, {true, 144, 144},
+                   {true, 72, 96},   {true, 0, 96},  {true, 5000, 960}};
+    for (const DpiRow& row : dpiRows) {
+        EXPECT_EQ(row.drawn, splash::drawingDpi(row.aware, row.display))
+            << (row.aware ? "aware at " : "unaware at ") << row.display;
+    }
+
+    const Settings settings = {{{"OK", "X"}, 265}, {{"OK", "Y"}, 122}, {{"VO", "X"}, -5}};
+    auto* context = const_cast<Settings*>(&settings);
+    const Rect ok = splash::buttonRect(splash::kButtons[0], {120, 28}, readFrom, context);
+    const Rect viewOnly = splash::buttonRect(splash::kButtons[1], {101, 29}, readFrom, context);
+    struct Row {
+        int dpi;
+        Rect ok, viewOnly;
+    } rows[] = {
+        {96, {265, 122, 385, 150}, {-5, 29, 96, 58}},
+        {192, {530, 244, 770, 300}, {-10, 58, 192, 116}},
+        // Halves round away from zero: 397.5, 43.5, -7.5, 87.
+        {144, {398, 183, 578, 225}, {-8, 44, 144, 87}},
+        {120, {331, 153, 481, 188}, {-6, 36, 120, 73}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.dpi);
+        EXPECT_EQ(row.ok, splash::scaledRect(ok, row.dpi));
+        EXPECT_EQ(row.viewOnly, splash::scaledRect(viewOnly, row.dpi));
+    }
+    EXPECT_EQ((Rect{327670, -327670, 655340, 655340}),
+              splash::scaledRect({32767, -32767, 65534, 65534}, splash::kMaxDpi));
+
+    // The template's buttons are device pixels already: back to skin pixels, then scaled, they
+    // keep their size instead of doubling.
+    for (const int dpi : {96, 120, 144, 192}) {
+        const Size device = {splash::scaled(173, dpi), splash::scaled(23, dpi)};
+        const Size again = splash::scaledSize(splash::unscaledSize(device, dpi), dpi);
+        EXPECT_EQ(device.width, again.width) << dpi;
+        EXPECT_EQ(device.height, again.height) << dpi;
     }
 }
 
-TEST(SplashLayoutTest, AWindowLargerThanTheScreenKeepsItsFarEdgesOnIt) {
-    EXPECT_EQ((Rect{-200, -50, 1000, 750}),
-              splash::clampToScreen({0, 0, 1200, 800}, {1200, 800}, {1000, 750}));
+TEST(SplashLayoutTest, TheWindowIsNamedByTheSkinElseByTheInstaller) {
+    EXPECT_STREQ("Example setup", splash::dialogName("Example setup", "Example 1.0 Setup"));
+    EXPECT_STREQ("Example 1.0 Setup", splash::dialogName("", "Example 1.0 Setup"));
+    EXPECT_STREQ("Setup", splash::dialogName("", ""));
 }
 
 TEST(SplashLayoutTest, EachButtonShowsItsOwnImages) {

@@ -96,30 +96,52 @@ TEST(RegionFileTest, OnlyACompleteRectangleListWithinTheBufferIsAccepted) {
     }
 }
 
-// A BMP of the given pixels (0xRRGGBB, rows from the top) as image tools save it.
+// Where a bit-field BMP keeps each colour: red, green and blue masks, as its header lists them.
+using Masks = std::vector<std::uint32_t>;
+const Masks kImageMagickMasks = {0xFF0000, 0xFF00, 0xFF};
+
+// A BMP of the given pixels (0xRRGGBB, rows from the top) as image tools save it: with `masks`,
+// 32 bits with bit fields after an info header of `infoSize` bytes.
 std::vector<unsigned char> bmp(int width, const std::vector<std::uint32_t>& pixels, int bits,
-                               bool topDown) {
+                               bool topDown, const Masks& masks = {}, std::uint32_t infoSize = 40) {
     const int height = static_cast<int>(pixels.size()) / width;
     const int bytes = bits / 8;
     const int stride = (width * bytes + 3) & ~3;
-    std::vector<unsigned char> file(54 + static_cast<std::size_t>(stride) * height, 0);
+    const std::size_t offset = 14 + std::max<std::size_t>(infoSize, 40 + 4 * masks.size());
+    std::vector<unsigned char> file(offset + static_cast<std::size_t>(stride) * height, 0);
     file[0] = 'B';
     file[1] = 'M';
     put32(file, 2, static_cast<std::uint32_t>(file.size()));
-    put32(file, 10, 54);
-    put32(file, 14, 40);
+    put32(file, 10, static_cast<std::uint32_t>(offset));
+    put32(file, 14, infoSize);
     put32(file, 18, static_cast<std::uint32_t>(width));
     put32(file, 22, static_cast<std::uint32_t>(topDown ? -height : height));
     file[26] = 1;
     file[28] = static_cast<unsigned char>(bits);
+    const Masks channels = masks.empty() ? kImageMagickMasks : masks;
+    if (!masks.empty()) {
+        file[30] = 3;
+        for (std::size_t c = 0; c < masks.size(); ++c) {
+            put32(file, 54 + 4 * c, masks[c]);
+        }
+    }
     for (int y = 0; y < height; ++y) {
         const int row = topDown ? y : height - 1 - y;
         for (int x = 0; x < width; ++x) {
             const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
-            unsigned char* at = &file[54 + static_cast<std::size_t>(row) * stride + x * bytes];
-            at[0] = p & 0xFF;
-            at[1] = (p >> 8) & 0xFF;
-            at[2] = (p >> 16) & 0xFF;
+            std::uint32_t stored = 0;
+            for (int c = 0; c < 3; ++c) {
+                const std::uint32_t mask = channels[c];
+                const std::uint32_t shift = mask >= 0x1000000 ? 24
+                                            : mask >= 0x10000 ? 16
+                                            : mask >= 0x100   ? 8
+                                                              : 0;
+                stored |= (p >> (16 - 8 * c) & 0xFF) << shift;
+            }
+            unsigned char* at = &file[offset + static_cast<std::size_t>(row) * stride + x * bytes];
+            for (int b = 0; b < bytes; ++b) {
+                at[b] = static_cast<unsigned char>(stored >> (8 * b));
+            }
         }
     }
     return file;
@@ -134,11 +156,26 @@ TEST(MaskRegionTest, DecodesTheBitmapFormatsOfImageTools) {
     struct Row {
         int bits;
         bool topDown;
-    } rows[] = {{24, false}, {24, true}, {32, false}, {32, true}};
+        Masks masks;
+        std::uint32_t infoSize;
+    } rows[] = {
+        {24, false, {}, 40},
+        {24, true, {}, 40},
+        {32, false, {}, 40},
+        {32, true, {}, 40},
+        {32, false, kImageMagickMasks, 124}, // ImageMagick's default
+        {32, true, kImageMagickMasks, 108},
+        {32, false, kImageMagickMasks, 40}, // the masks after the short header
+        {32, false, {0xFF00, 0xFF0000, 0xFF000000}, 124},
+    };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(row.bits) + (row.topDown ? " top-down" : " bottom-up"));
+        SCOPED_TRACE(std::to_string(row.bits) + (row.topDown ? " top-down" : " bottom-up") +
+                     (row.masks.empty() ? "" : ", bit fields") + ", header " +
+                     std::to_string(row.infoSize));
         Bitmap decoded;
-        ASSERT_EQ("", maskregion::decodeBmp(bmp(3, kNotched, row.bits, row.topDown), decoded));
+        ASSERT_EQ("",
+                  maskregion::decodeBmp(
+                      bmp(3, kNotched, row.bits, row.topDown, row.masks, row.infoSize), decoded));
         EXPECT_EQ(3, decoded.width);
         EXPECT_EQ(3, decoded.height);
         EXPECT_EQ(kNotched, decoded.pixels);
@@ -156,7 +193,13 @@ TEST(MaskRegionTest, RefusesWhatItCannotRead) {
         {"empty", {}, "not a BMP file"},
         {"another format", good, "not a BMP file"},
         {"8 bits per pixel", good, "8 bits per pixel (expected 24 or 32)"},
-        {"compressed", good, "compression 1 (expected 0, none)"},
+        {"compressed", good,
+         "compression 1 with 24 bits (expected 0, none, or 3, bit fields, with 32 bits); save it "
+         "as an uncompressed 24- or 32-bit BMP, for example with \"magick IN BMP3:OUT.bmp\""},
+        {"bit fields of 24 bits", good, "compression 3 with 24 bits"},
+        {"bit fields of 5 bits a colour", bmp(3, kNotched, 32, false, {0x7C00, 0x3E0, 0x1F}),
+         "bit field masks 00007C00 000003E0 0000001F (expected 8 bits a colour); save it"},
+        {"bit field masks cut short", {}, "bit field masks cut short"},
         {"pixels cut short", good, "pixel data cut short"},
         {"zero width", good, "size 0 x 3"},
         {"pixel offset beyond the end", good, "pixel data cut short"},
@@ -164,9 +207,12 @@ TEST(MaskRegionTest, RefusesWhatItCannotRead) {
     rows[1].file[0] = 'P';
     rows[2].file[28] = 8;
     rows[3].file[30] = 1;
-    rows[4].file.resize(good.size() - 1);
-    put32(rows[5].file, 18, 0);
-    put32(rows[6].file, 10, 0xFFFFFF00u);
+    rows[4].file[30] = 3;
+    rows[6].file = bmp(1, {I}, 32, false, kImageMagickMasks);
+    rows[6].file.resize(60);
+    rows[7].file.resize(good.size() - 1);
+    put32(rows[8].file, 18, 0);
+    put32(rows[9].file, 10, 0xFFFFFF00u);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         Bitmap decoded;
