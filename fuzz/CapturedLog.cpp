@@ -15,6 +15,8 @@ namespace fuzzing {
 namespace {
 
 constexpr const char* kLogName = "fuzz.log";
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
 
 // "HH:MM:SS <ms since the last line> pid <process id>>", as the writer starts a line without a
 // date, tag or extra text.
@@ -42,7 +44,11 @@ std::string CapturedLog::text() const {
 void CapturedLog::requireWholeLines() const {
     static const std::regex prefix = prefixPattern();
     const std::string all = text();
-    require(all.find('\r') == std::string::npos, "no CR in the log", all);
+    for (const char c : all) {
+        const auto byte = static_cast<unsigned char>(c);
+        require(c == '\n' || (byte >= kFirstPrintable && byte != kDelete),
+                "no control character in the log but its line feeds", all);
+    }
     std::string::size_type start = 0;
     while (start < all.size()) {
         std::string::size_type end = all.find('\n', start);

@@ -17,8 +17,9 @@ public:
 
     std::string text() const;
 
-    // Every line begins with the log writer's own prefix and no CR stands anywhere: no logged
-    // text started a line of its own (a forged line would lack the prefix with our process id).
+    // Every line begins with the log writer's own prefix and no control character but the line
+    // feeds stands anywhere: no logged text started a line of its own (a forged line would lack
+    // the prefix with our process id) or hid one with a CR or a terminal's escape sequence.
     void requireWholeLines() const;
 
     // No line holds `secret`.

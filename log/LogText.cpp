@@ -1,44 +1,52 @@
 #include "log/LogText.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
 constexpr const char* kSchemeCharacters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+.-";
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+constexpr const char* kHexEscape = "\\x%02X";
 
 struct Escape {
-    char breaker;
+    char control;
     const char* shown;
 };
 
-constexpr Escape kEscapes[] = {{'\r', "\\r"}, {'\n', "\\n"}, {'\0', "\\0"}};
+constexpr Escape kNamedEscapes[] = {{'\r', "\\r"}, {'\n', "\\n"}, {'\0', "\\0"}, {'\t', "\\t"}};
 
-const char* escapeOf(char c) {
-    for (const Escape& escape : kEscapes) {
-        if (escape.breaker == c) {
-            return escape.shown;
+bool isControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < kFirstPrintable || byte == kDelete;
+}
+
+void appendShown(std::string& shown, char c) {
+    for (const Escape& escape : kNamedEscapes) {
+        if (escape.control == c) {
+            shown += escape.shown;
+            return;
         }
     }
-    return nullptr;
+    char hex[sizeof "\\xFF"];
+    std::snprintf(hex, sizeof hex, kHexEscape, static_cast<unsigned char>(c));
+    shown += hex;
 }
 
 } // namespace
 
 bool breaksTheLine(const std::string& text) {
-    for (const char c : text) {
-        if (escapeOf(c) != nullptr) {
-            return true;
-        }
-    }
-    return false;
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
 std::string printable(const std::string& text) {
     std::string shown;
+    shown.reserve(text.size());
     for (const char c : text) {
-        if (const char* escape = escapeOf(c)) {
-            shown += escape;
+        if (isControl(c)) {
+            appendShown(shown, c);
         } else {
             shown += c;
         }
@@ -47,26 +55,9 @@ std::string printable(const std::string& text) {
 }
 
 std::string withoutUserInfo(const std::string& text) {
-    std::string shown = text;
-    for (auto at = shown.rfind('@'); at != std::string::npos; at = shown.rfind('@')) {
-        const auto scheme = shown.rfind("://", at);
-        const auto named = shown.rfind('=', at);
-        std::string::size_type start = 0;
-        if (scheme != std::string::npos) {
-            start = scheme + 3;
-        }
-        if (named != std::string::npos) {
-            start = std::max(start, named + 1);
-        }
-        shown.erase(start, at + 1 - start);
-    }
-    return shown;
-}
-
-std::string loggableSetting(const std::string& text) {
     const std::string::size_type lastAt = text.rfind('@');
     if (lastAt == std::string::npos) {
-        return printable(text);
+        return text;
     }
     // Only a leading scheme word ("http://", "http=") is kept: any other marker may lie inside
     // the user information itself.
@@ -80,5 +71,5 @@ std::string loggableSetting(const std::string& text) {
     }
     std::string shown = text;
     shown.erase(start, lastAt + 1 - start);
-    return printable(shown);
+    return shown;
 }

@@ -8,17 +8,15 @@
 // or add lines of its own to it.
 bool breaksTheLine(const std::string& text);
 
-// The text with CR, LF and NUL shown escaped ("\r", "\n", "\0"): a crafted text cannot start a
-// line of its own in the log.
+// The text as one printable line: CR, LF, NUL and tab shown as "\r", "\n", "\0", "\t", every other
+// control character as "\xNN". A backslash stays as it is, so a text shown once is shown the same
+// again: the log writer applies this to every text argument, whatever its caller did before.
 std::string printable(const std::string& text);
 
-// A proxy text (a URL, "host:port", or a list such as "http=h:p;https=h:p") without the user
-// name and password of any entry: each '@' takes with it everything back to the nearest "://",
-// '=' or the start of the text, so a password holding '/', '?', '#' or ';' is removed whole.
+// A proxy setting or URL (a URL, "host:port", or a list such as "http=h:p;https=h:p") without
+// user names and passwords: where it holds an '@', everything from the end of its leading scheme
+// ("http://", "http=") up to its last '@' goes. That may take whole entries of a list with it,
+// but no part of a password survives, whatever it holds ('=' of a padded password, '@', ':',
+// '/', '#', '%', ';'). Every line that shows a setting, and every reading of one into proxies,
+// goes through here, so what is tried is what is logged.
 std::string withoutUserInfo(const std::string& text);
-
-// A proxy setting as a log line may show it: line breaks escaped and, where it holds an '@', all
-// from the end of its leading scheme ("http://", "http=") up to its last '@' removed. That may
-// hide whole entries of a list, but no password survives, whatever it holds ('=' of a padded
-// password, "://", ';').
-std::string loggableSetting(const std::string& text);

@@ -15,6 +15,7 @@ namespace {
 constexpr std::size_t kMaxTagLength = 1023;
 constexpr const char* kDateFormat = "%04d%02d%02d ";
 constexpr const char* kPrefixFormat = "%s%2i:%02i:%02i %6ld%s%s%s%s pid %6lu>";
+constexpr const char* kStartLine = "log started\n";
 constexpr const char* kOpenWarning =
     "WARNING -- %s() -- could not open lprintf output filename: '%s' -- sending output to %s\n";
 
@@ -56,25 +57,16 @@ int writePrefix() {
                         platform::processId());
 }
 
-int vwriteLocked(const char* format, std::va_list arguments) {
+int writeLocked(const char* format, const std::string& message) {
     if (state.output == nullptr) {
         return 1;
     }
     const int prefixLength = state.atLineStart ? writePrefix() : 0;
     const std::size_t formatLength = format == nullptr ? 0 : std::strlen(format);
     state.atLineStart = formatLength > 0 && format[formatLength - 1] == '\n';
-    const int messageLength = formatLength > 0 ? std::vfprintf(state.output, format, arguments) : 0;
+    std::fwrite(message.data(), 1, message.size(), state.output);
     std::fflush(state.output);
-    return prefixLength + messageLength;
-}
-
-int writeLocked(const char* format, ...) QV_PRINTF_FORMAT(1, 2);
-int writeLocked(const char* format, ...) {
-    std::va_list arguments;
-    va_start(arguments, format);
-    const int written = vwriteLocked(format, arguments);
-    va_end(arguments);
-    return written;
+    return prefixLength + static_cast<int>(message.size());
 }
 
 } // namespace
@@ -107,15 +99,16 @@ void lprintf_start(const char* fileName, const char* tag, const char* extraText,
     state.atLineStart = true;
     state.dateFlag = dateFlag != 0;
     if (!state.tag.empty()) {
-        writeLocked("log started\n");
+        writeLocked(kStartLine, kStartLine);
     }
 }
 
 int lprintf(const char* format, ...) {
-    const std::lock_guard<std::mutex> guard(logLock);
     std::va_list arguments;
     va_start(arguments, format);
-    const int written = vwriteLocked(format, arguments);
+    // Formatted before the lock is taken: other threads wait only for the writing.
+    const std::string message = lformat(format, arguments);
     va_end(arguments);
-    return written;
+    const std::lock_guard<std::mutex> guard(logLock);
+    return writeLocked(format, message);
 }

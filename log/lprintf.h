@@ -2,6 +2,9 @@
 // milliseconds since the previous line, a tag and the process id.
 #pragma once
 
+#include <cstdarg>
+#include <string>
+
 #if defined(__GNUC__)
 #define QV_PRINTF_FORMAT(formatIndex, firstArgument)                                               \
     __attribute__((format(printf, formatIndex, firstArgument)))
@@ -17,7 +20,13 @@
 void lprintf_start(const char* fileName, const char* tag, const char* extraText, int dateFlag);
 
 // Writes a formatted piece of text, behind a prefix when it begins a line. A format that ends in
-// a line feed ends the line. Returns 1 when the log has no output, else the number of characters
-// written for the prefix and the message together. One call is one unit against the calls of
-// other threads.
+// a line feed ends the line. Every "%s" and "%c" argument is written as one printable line (see
+// printable in log/LogText.h): only the format's own line breaks reach the log, so no text from
+// outside can end a line or start one of its own. Returns 1 when the log has no output, else the
+// number of characters written for the prefix and the message together. One call is one unit
+// against the calls of other threads.
 int lprintf(const char* format, ...) QV_PRINTF_FORMAT(1, 2);
+
+// The message lprintf writes for `format` and its arguments, for callers that put a line
+// together before they write it. "%n" is not offered.
+std::string lformat(const char* format, std::va_list arguments);

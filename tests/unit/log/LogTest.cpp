@@ -9,11 +9,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -135,16 +137,31 @@ TEST_F(LogTest, PiecesMakeOneLineAndResultsCountWhatWasWritten) {
     EXPECT_EQ(static_cast<std::size_t>(first), lines[1].find('>') + 2);
 }
 
-TEST_F(LogTest, ALineFeedInAnArgumentDoesNotEndTheLine) {
+// Only the format's own line feeds end lines: every text argument is one printable line, shown
+// once however often it was escaped before, and a format ending in one still ends the line.
+TEST_F(LogTest, TextArgumentsNeverBreakTheLine) {
     lprintf_start(path.c_str(), "PRXY", "", 0);
-    lprintf("%s", "text\n");
-    lprintf("next\n");
-    lprintf("last\n");
+    const std::pair<std::string, std::string> rows[] = {
+        {"text\n", "text\\n"},
+        {"x\r\nPROXY DETECTED OK", "x\\r\\nPROXY DETECTED OK"},
+        {"lone\rreturn", "lone\\rreturn"},
+        {"tab\tand\x1b[2Kescape\x7f", "tab\\tand\\x1B[2Kescape\\x7F"},
+        {"already\\r\\nescaped", "already\\r\\nescaped"},
+        {"50% \"quoted\" caf\xc3\xa9", "50% \"quoted\" caf\xc3\xa9"},
+    };
+    for (const auto& [text, shown] : rows) {
+        lprintf("%s", text.c_str());
+        lprintf(" [%c%c]\n", text[0], '\n');
+    }
+    lprintf("%-6s|%.3s|%5.1f|%lu|%%\n", "ab\n", "abcdef", 2.5, 7ul);
     const std::vector<std::string> lines = linesOf(log());
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_NE(std::string::npos, lines[1].find(">text"));
-    EXPECT_EQ("next", lines[2]) << "continues without a prefix";
-    EXPECT_NE(std::string::npos, lines[3].find(">last"));
+    ASSERT_EQ(2u + std::size(rows), lines.size()) << log();
+    for (std::size_t n = 0; n < std::size(rows); ++n) {
+        const std::string& line = lines[1 + n];
+        EXPECT_EQ(rows[n].second + " [" + printable(rows[n].first.substr(0, 1)) + "\\n]",
+                  line.substr(line.find('>') + 1));
+    }
+    EXPECT_NE(std::string::npos, lines.back().find(">ab\\n  |abc|  2.5|7|%")) << lines.back();
 }
 
 TEST_F(LogTest, AFileThatCannotBeOpenedSendsTheWarningAndTheLogToStandardError) {
@@ -220,27 +237,25 @@ TEST_F(LogTest, LinesFromManyThreadsStayWhole) {
 
 } // namespace
 
-TEST(LogText, UserInformationGoesWholeAndLineBreaksAreEscaped) {
-    const std::pair<std::string, std::string> userInfo[] = {
+TEST(LogText, UserInformationGoesWholeWhateverThePasswordHolds) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"http://user:s3cr3t==@p:3128", "http://p:3128"},
         {"http://user:s3cr#t@p:3128", "http://p:3128"},
         {"http://user:a/b?c@p:3128/path", "http://p:3128/path"},
+        {"http://u:pa://ss@p:1", "http://p:1"},
+        {"http://u:p@ss:w%40rd@p:1", "http://p:1"},
         {"socks5://u:p@s:1080", "socks5://s:1080"},
         {"http=u:p;w@a:80;https=b:443", "http=a:80;https=b:443"},
-        {"http=a:80;https=me@b:443", "http=a:80;https=b:443"},
-        {"u:p@p:8080", "p:8080"},
+        {"http=a:80;https=me@b:443", "http=b:443"},
+        {"http=http://u:p@h:1", "http=h:1"},
+        {"PROXY tok=en@h:8080; DIRECT", "h:8080; DIRECT"},
+        {"u:p=w@h:1", "h:1"},
+        {"token@host:8080", "host:8080"},
         {"p:8080", "p:8080"},
+        {"http=a:80", "http=a:80"},
     };
-    for (const auto& [text, shown] : userInfo) {
+    for (const auto& [text, shown] : rows) {
         EXPECT_EQ(shown, withoutUserInfo(text)) << text;
     }
-    EXPECT_EQ("a\\r\\nb\\0c", printable(std::string("a\r\nb\0c", 6)));
-    // In the log, a password that holds a scheme marker goes whole too, at the cost of entries.
-    const std::pair<std::string, std::string> logged[] = {
-        {"http://user:abc==@p:8080", "http://p:8080"}, {"http://u:pa://ss@p:1", "http://p:1"},
-        {"http=a:80;https=me@b:443", "http=b:443"},    {"u:p=w@h:1\n", "h:1\\n"},
-        {"http=http://u:p@h:1", "http=h:1"},           {"http=a:80", "http=a:80"},
-    };
-    for (const auto& [text, shown] : logged) {
-        EXPECT_EQ(shown, loggableSetting(text)) << text;
-    }
+    EXPECT_EQ("a\\r\\nb\\0c\\t\\x01\\", printable(std::string("a\r\nb\0c\t\x01\\", 9)));
 }
