@@ -1,10 +1,14 @@
 // The CONNECT exchange's wire functions over hostile bytes.
 //
 // Input: the proxy's answer as the method holds it (at most one buffer, ended by a zero byte).
-// The same bytes, after a two-byte port, are also tried as a target host for the request.
+// The same bytes, after a two-byte port, are also tried as a target host for the request, and
+// whole as a 407 answer: its challenges, its framing, and as a chunked body.
 #include "Property.h"
 
-#include "proxy/HttpConnectWire.h"
+#include "proxy/wire/Base64.h"
+#include "proxy/wire/HttpBodyReader.h"
+#include "proxy/wire/HttpConnectWire.h"
+#include "proxy/wire/ProxyAuthWire.h"
 
 #include <cctype>
 #include <cstddef>
@@ -76,10 +80,34 @@ void checkRequest(const std::uint8_t* data, std::size_t size) {
             "no line break or zero byte before the request's end", request);
 }
 
+void checkChallenge(const std::uint8_t* data, std::size_t size) {
+    const std::string answer(reinterpret_cast<const char*>(data), size);
+    for (const proxyauth::Challenge& challenge : proxyauth::parseChallenges(answer)) {
+        std::string back;
+        require(base64::decode(base64::encode(challenge.token), back) && back == challenge.token,
+                "a challenge's token that survives base 64 both ways", challenge.token);
+    }
+    proxyauth::Framing framing = proxyauth::parseFraming(answer);
+    require(framing.body == proxyauth::Framing::Body::Length || framing.length == 0,
+            "a length only for a body delimited by it", answer);
+    framing.body = proxyauth::Framing::Body::Chunked;
+    proxyauth::HttpBodyReader whole(framing);
+    proxyauth::HttpBodyReader bytewise(framing);
+    std::size_t usedBytewise = 0;
+    for (const char c : answer) {
+        usedBytewise += bytewise.take(&c, 1);
+    }
+    const std::size_t used = whole.take(answer.data(), answer.size());
+    require(used <= size && used == usedBytewise && whole.done() == bytewise.done() &&
+                whole.failed() == bytewise.failed(),
+            "a chunked body read the same whole and byte by byte", answer);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     checkAnswer(data, size);
     checkRequest(data, size);
+    checkChallenge(data, size);
     return 0;
 }

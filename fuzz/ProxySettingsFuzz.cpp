@@ -8,8 +8,8 @@
 #include "ScratchFolder.h"
 
 #include "platform/ProxySettings.h"
-#include "proxy/ProxySettingsDetection.h"
-#include "proxy/StoredRecords.h"
+#include "proxy/routes/ProxySettingsDetection.h"
+#include "proxy/routes/WriteOrder.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -50,7 +50,7 @@ platform::ProxyQueryResult answer(FuzzedDataProvider& input) {
     return result;
 }
 
-class FuzzedSession : public platform::AProxySettingsSession {
+class FuzzedSession : public platform::ProxySettingsSession {
 public:
     explicit FuzzedSession(FuzzedDataProvider& input) : input(input) {}
     std::string versionText() override { return input.ConsumeRandomLengthString(kMaxText); }
@@ -70,11 +70,11 @@ private:
     FuzzedDataProvider& input;
 };
 
-class FuzzedSource : public platform::AProxySettingsSource {
+class FuzzedSource : public platform::ProxySettingsSource {
 public:
     explicit FuzzedSource(FuzzedDataProvider& input) : input(input) {}
     platform::ProxySettingsOpen
-    open(std::unique_ptr<platform::AProxySettingsSession>& session) override {
+    open(std::unique_ptr<platform::ProxySettingsSession>& session) override {
         const auto outcome = input.PickValueInArray(
             {platform::ProxySettingsOpen::Ready, platform::ProxySettingsOpen::Ready,
              platform::ProxySettingsOpen::NoLibrary, platform::ProxySettingsOpen::NoQueryFunction});
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const ProxyCandidate& candidate = candidates[i];
         require(candidate.method == MethodHttpConnect || candidate.method == MethodSocks,
                 "a CONNECT or SOCKS candidate", std::to_string(candidate.method));
-        require(candidate.writeOrder == records::kDetectedWriteOrder, "the detection's write pass");
+        require(candidate.writeOrder == routes::kDetectedWriteOrder, "the detection's write pass");
         require(candidate.targetHost == targets[i % targets.size()].host &&
                     candidate.targetPort == targets[i % targets.size()].port,
                 "the targets in their order");
@@ -124,9 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = input.ConsumeRemainingBytesAsString();
     std::string host = "unset";
     std::uint16_t port = 0;
-    if (parseProxyEntry(text, scheme.c_str(), host, port)) {
+    const routes::ProxyEntry entry = parseProxyEntry(text, scheme.c_str(), host, port);
+    if (entry != routes::ProxyEntry::Absent) {
         require(host.find(' ') == std::string::npos && host.find(':') == std::string::npos,
                 "a host without blank or colon", host);
+        require(entry == routes::ProxyEntry::BadPort || port != 0, "a found port from 1 to 65535",
+                std::to_string(port));
     } else {
         require(host == "unset", "the host left alone when no entry was found", host);
     }

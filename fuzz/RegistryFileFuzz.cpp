@@ -8,6 +8,7 @@
 #include "Property.h"
 #include "ScratchFolder.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/Registry.h"
 #include "platform/posix/FileText.h"
 
@@ -118,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(written.result == platform::kRegSuccess && written.type == type &&
                 written.bytes == expected,
             "the value reads back as written", written.bytes);
-    if (!platform::posix::sameName(name, other)) {
+    if (!platform::sameIgnoringAsciiCase(name, other)) {
         require(sameRead(before, query(key, other)), "another value unchanged by the write",
                 before.bytes);
     }

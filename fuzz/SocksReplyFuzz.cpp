@@ -2,7 +2,7 @@
 // only for version 0 and code 90, and calls a rejection only what says 91.
 #include "Property.h"
 
-#include "proxy/SocksWire.h"
+#include "proxy/wire/SocksWire.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -122,6 +122,7 @@ def command_line():
                        ("quoted", b"\"my host\" 80"),
                        ("quoted-line-break", b"\"host\r\nPROXY DETECTED OK\""),
                        ("fallback", b"builtin.example:8443\x00"),
+                       ("wait", b"updates.example.com:443 5"),
                        ("too-many", b"a b c")):
         write("command_line", name, data)
 
@@ -162,6 +163,12 @@ def mask_bitmap():
     shape = [[key, ink, ink, key], [ink, ink, ink, ink], [key, ink, key, ink]]
     write("mask_bitmap", "24-bit", b"\xff\x00\xff" + bmp(4, 3, 24, shape))
     write("mask_bitmap", "32-bit-top-down", b"\xff\x00\xff" + bmp(4, -3, 32, shape))
+    # ImageMagick's default: bit fields, their masks right after the 40-byte header here.
+    plain = bmp(4, 3, 32, shape)
+    masks = struct.pack("<III", 0xFF0000, 0xFF00, 0xFF)
+    fields = (plain[:10] + struct.pack("<I", 54 + len(masks)) + plain[14:30] + struct.pack("<I", 3)
+              + plain[34:54] + masks + plain[54:])
+    write("mask_bitmap", "32-bit-bit-fields", b"\xff\x00\xff" + fields)
 
 
 def socks_reply():
@@ -176,6 +183,10 @@ def http_connect_wire():
                        ("auth", b"HTTP/1.0 407 Proxy Authentication Required\r\n"
                                 b"Proxy-Authenticate: Basic realm=\"proxy\"\r\n\r\n"),
                        ("four-digits", b"HTTP/1.1 2000 OK\r\n\r\n"),
+                       ("ntlm-chunked", b"HTTP/1.1 407 Proxy Authentication Required\r\n"
+                                        b"Proxy-Authenticate: NTLM TlRMTVNTUAACAA==, Negotiate\r\n"
+                                        b"Transfer-Encoding: chunked\r\n\r\n"
+                                        b"5;x=y\r\nabcde\r\n0\r\n\r\n"),
                        ("glued", b"HTTP/1.1xx200 OK\r\n\r\n")):
         write("http_connect_wire", name, data)
 

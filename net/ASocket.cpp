@@ -1,6 +1,6 @@
 #include "net/ASocket.h"
 
-#include "net/CCancelToken.h"
+#include "net/CancelToken.h"
 #include "platform/DetachedThread.h"
 
 #include <atomic>
@@ -82,7 +82,7 @@ struct PendingLookup {
     std::uint32_t address = 0;
 };
 
-int resolveUnderToken(CCancelToken& token, ASocket::NameResolver resolver, const std::string& host,
+int resolveUnderToken(CancelToken& token, ASocket::NameResolver resolver, const std::string& host,
                       std::uint32_t& address) {
     auto pending = std::make_shared<PendingLookup>();
     const bool armed = token.arm([pending] {
@@ -167,7 +167,7 @@ std::string ASocket::lookupHostname(const std::string& host) {
     }
     const NameResolver resolver = nameResolver.load();
     std::uint32_t address = 0;
-    CCancelToken* token = CCancelToken::current();
+    CancelToken* token = CancelToken::current();
     const int code = token != nullptr ? resolveUnderToken(*token, resolver, host, address)
                                       : resolver(host, address);
     if (code != 0) {

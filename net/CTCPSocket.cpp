@@ -1,7 +1,8 @@
 #include "net/CTCPSocket.h"
 
-#include "net/CCancelToken.h"
+#include "net/CancelToken.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -39,12 +40,13 @@ void CTCPSocket::close() {
     peerPort = 0;
     targetPort = 0;
     connected = false;
+    pending.clear();
     ASocket::close();
 }
 
 template <typename Call>
 int CTCPSocket::blockingCall(Call call) {
-    CCancelToken* token = CCancelToken::current();
+    CancelToken* token = CancelToken::current();
     if (token == nullptr) {
         return call();
     }
@@ -175,8 +177,12 @@ int CTCPSocket::read(IoMode mode, char* buffer, int length, int* error) {
     if (!connected) {
         throw std::runtime_error("CTCPSocket::read -- not connected");
     }
+    int got = takeUnread(buffer, length);
+    if (got > 0 && (mode != BlockingAll || got >= length)) {
+        *error = 0;
+        return got;
+    }
     setBlocking(mode != NonBlocking);
-    int got = 0;
     int received = 0;
     // A length of 0 asks for nothing, which is what a peer that has closed gives too; no call
     // is needed to know the answer.
@@ -214,7 +220,9 @@ int CTCPSocket::readLine(char* buffer, int size, int* error) {
     } else {
         for (;;) {
             char c = 0;
-            const int received = blockingCall([&] { return platform::sockRecv(handle, &c, 1); });
+            const int received = takeUnread(&c, 1) == 1 ? 1 : blockingCall([&] {
+                return platform::sockRecv(handle, &c, 1);
+            });
             if (received == 1) {
                 if (c == kLineFeed) {
                     *error = 0;
@@ -246,6 +254,20 @@ int CTCPSocket::readLine(char* buffer, int size, int* error) {
     }
     buffer[count] = '\0';
     return peerClosed ? kPeerClosed : count;
+}
+
+void CTCPSocket::unread(const char* data, std::size_t length) {
+    pending.insert(0, data, length);
+}
+
+int CTCPSocket::takeUnread(char* buffer, int length) {
+    const std::size_t taken = std::min(pending.size(), static_cast<std::size_t>(length));
+    if (taken == 0) {
+        return 0;
+    }
+    std::memcpy(buffer, pending.data(), taken);
+    pending.erase(0, taken);
+    return static_cast<int>(taken);
 }
 
 std::string CTCPSocket::getConnectedAddress() const {

@@ -4,6 +4,7 @@
 
 #include "net/ATCPSocket.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -53,6 +54,11 @@ public:
                                              const std::string& targetHost,
                                              std::uint16_t targetPort);
 
+    // Gives back bytes received past the end of what their reader wanted (a proxy's answer, say):
+    // the next read and readLine return them before anything the system holds. close drops them.
+    void unread(const char* data, std::size_t length);
+    const std::string& unreadBytes() const { return pending; }
+
     std::string getConnectedAddress() const;
     std::uint16_t getConnectedPort() const;
     bool isConnected() const { return connected; }
@@ -70,6 +76,8 @@ private:
     // cut it short; a call cut short fails with kSockInterrupted.
     template <typename Call>
     int blockingCall(Call call);
+    // Moves up to `length` unread bytes to `buffer`; returns how many.
+    int takeUnread(char* buffer, int length);
 
     bool connected;
     std::string connectedAddress;
@@ -81,4 +89,5 @@ private:
     std::uint16_t peerPort;
     std::uint16_t targetPort;
     bool reuseAddress;
+    std::string pending;
 };

@@ -67,9 +67,9 @@ using ProxyScriptQuery = std::function<ProxyScriptAnswer()>;
 
 // The settings while the library that answers for them is loaded; destroying the session
 // releases the library.
-class AProxySettingsSession {
+class ProxySettingsSession {
 public:
-    virtual ~AProxySettingsSession() = default;
+    virtual ~ProxySettingsSession() = default;
 
     // The browser version whose first character tells which settings interface applies; empty
     // when it cannot be read.
@@ -104,15 +104,15 @@ enum class ProxySettingsOpen {
     NoQueryFunction, // it was loaded but lacks the query function; it has been released again
 };
 
-class AProxySettingsSource {
+class ProxySettingsSource {
 public:
-    virtual ~AProxySettingsSource() = default;
+    virtual ~ProxySettingsSource() = default;
 
     // Loads what answers for the settings; `session` is set only with Ready.
-    virtual ProxySettingsOpen open(std::unique_ptr<AProxySettingsSession>& session) = 0;
+    virtual ProxySettingsOpen open(std::unique_ptr<ProxySettingsSession>& session) = 0;
 };
 
 // This system's settings.
-AProxySettingsSource& systemProxySettings();
+ProxySettingsSource& systemProxySettings();
 
 } // namespace platform

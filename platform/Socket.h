@@ -8,9 +8,10 @@
 
 namespace platform {
 
-// A Winsock SOCKET on 32-bit Windows, a file descriptor on POSIX.
-using SocketHandle = std::uint32_t;
-constexpr SocketHandle kInvalidSocket = 0xFFFFFFFFu;
+// A Winsock SOCKET (pointer-sized, as UINT_PTR) on Windows, a file descriptor on POSIX; all bits
+// set is INVALID_SOCKET.
+using SocketHandle = std::uintptr_t;
+constexpr SocketHandle kInvalidSocket = ~SocketHandle{0};
 
 // Winsock error codes that callers test for by value.
 constexpr int kSockInterrupted = 10004;     // WSAEINTR; also a call that a cancel cut short

@@ -1,13 +1,8 @@
 #include "proxy/CTCPProxyConnector.h"
 
 #include "log/lprintf.h"
-#include "net/CCancelTimer.h"
-#include "net/CCancelToken.h"
 #include "net/CTCPSocket.h"
-#include "proxy/CDirectMethod.h"
-#include "proxy/CHttpConnectMethod.h"
-#include "proxy/CSocksMethod.h"
-#include "proxy/ParallelProbe.h"
+#include "proxy/DetectedProbe.h"
 #include "proxy/StoredRecords.h"
 #include "settings/ASettingsStore.h"
 
@@ -23,17 +18,22 @@ struct ThreadError {
 };
 thread_local ThreadError threadError;
 
-std::unique_ptr<AProxyMethod> makeMethod(ProxyMethodCode code) {
-    switch (code) {
-    case MethodDirect:
-        return std::make_unique<CDirectMethod>();
-    case MethodHttpConnect:
-        return std::make_unique<CHttpConnectMethod>();
-    case MethodSocks:
-        return std::make_unique<CSocksMethod>();
-    default:
-        return nullptr;
-    }
+// Sets a flag for a scope and clears it again on every way out.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag(flag) { flag = true; }
+    ~FlagScope() { flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag;
+};
+
+methods::Route storedRoute(ProxyMethodCode method, const std::string& address, std::int32_t port,
+                           const std::string& proxyHost, std::int32_t proxyPort) {
+    return methods::Route{method, address, static_cast<std::uint16_t>(port), proxyHost,
+                          static_cast<std::uint16_t>(proxyPort)};
 }
 
 bool isMode(ProxyMethodCode code) {
@@ -99,7 +99,13 @@ bool CTCPProxyConnector::connect(std::string targetHost, std::int32_t targetPort
                                  ProxyMethodCode code, std::string proxyHost,
                                  std::int32_t proxyPort) {
     setLastError(0);
-    return tryOnce(targetHost, targetPort, code, proxyHost, proxyPort);
+    if (isMode(code)) {
+        return connect(TargetList{{targetHost, static_cast<std::uint16_t>(targetPort)}}, code,
+                       proxyHost, proxyPort);
+    }
+    const methods::Route route = storedRoute(code, targetHost, targetPort, proxyHost, proxyPort);
+    methods::TryOutcome outcome = methods::tryRoute(route);
+    return take(outcome, route);
 }
 
 bool CTCPProxyConnector::runAuto(const TargetList& targets) {
@@ -118,11 +124,8 @@ bool CTCPProxyConnector::runStored(const TargetList& targets) {
     if (!readValue(records::kProxyMethod, "", records::kManual).empty()) {
         return connect(targets, ModeManual, "", 0);
     }
-    saveLastGood = true;
-    if (connect(targets, ModeLastGood, "", 0)) {
-        return true;
-    }
-    return connect(targets, ModeDetected, "", 0);
+    const FlagScope saving(saveLastGood);
+    return connect(targets, ModeLastGood, "", 0) || connect(targets, ModeDetected, "", 0);
 }
 
 bool CTCPProxyConnector::runManual() {
@@ -141,7 +144,7 @@ bool CTCPProxyConnector::runManual() {
     const std::string address = readValue(records::kAddress, "", records::kManual);
     const std::int32_t port =
         records::readInteger(readValue(records::kPort, records::kNumberDefault, records::kManual));
-    if (tryStored(address, port, method, proxyHost, proxyPort)) {
+    if (tryStored(storedRoute(method, address, port, proxyHost, proxyPort))) {
         return true;
     }
     lprintf("PROXY: Manual %s:%d[%d]%s:%d failed [%d]\n", address.c_str(),
@@ -171,7 +174,7 @@ CTCPProxyConnector::RecordOutcome CTCPProxyConnector::tryRecord(const TargetList
     const std::int32_t proxyPort =
         records::readInteger(readValue(records::kProxyPort, records::kNumberDefault, record));
     const std::string proxyHost = readValue(records::kProxyHost, "", record);
-    if (tryStored(address, port, method, proxyHost, proxyPort)) {
+    if (tryStored(storedRoute(method, address, port, proxyHost, proxyPort))) {
         return RecordOutcome::Connected;
     }
     lprintf("PROXY: %s %s:%d[%d]%s:%d failed [%d]\n", record.c_str(), address.c_str(),
@@ -189,7 +192,7 @@ bool CTCPProxyConnector::runLastGood(const TargetList& targets) {
 }
 
 bool CTCPProxyConnector::runDetected(const TargetList& targets) {
-    saveLastGood = true;
+    const FlagScope saving(saveLastGood);
     for (int index = 0; index < records::kMaxDetected; ++index) {
         const std::string record = records::detectedName(index);
         switch (tryRecord(targets, record)) {
@@ -208,62 +211,67 @@ bool CTCPProxyConnector::runDetected(const TargetList& targets) {
     return false;
 }
 
-bool CTCPProxyConnector::tryStored(const std::string& targetHost, std::int32_t targetPort,
-                                   ProxyMethodCode code, const std::string& proxyHost,
-                                   std::int32_t proxyPort) {
-    CCancelToken token;
-    const CCancelToken::Scope scope(token);
-    const CCancelTimer deadline(token, storedTryDeadline);
-    return tryOnce(targetHost, targetPort, code, proxyHost, proxyPort);
+bool CTCPProxyConnector::tryStored(const methods::Route& route) {
+    methods::TryOutcome outcome = methods::tryRoute(route, storedTryDeadline);
+    return take(outcome, route);
 }
 
-bool CTCPProxyConnector::tryOnce(const std::string& targetHost, std::int32_t targetPort,
-                                 ProxyMethodCode code, const std::string& proxyHost,
-                                 std::int32_t proxyPort) {
-    setLastError(0);
-    std::unique_ptr<AProxyMethod> method = makeMethod(code);
-    if (!method) {
-        if (isMode(code)) {
-            return connect(TargetList{{targetHost, static_cast<std::uint16_t>(targetPort)}}, code,
-                           proxyHost, proxyPort);
-        }
-        // A stored method code the connector does not know is a try that fails without an error.
+bool CTCPProxyConnector::take(methods::TryOutcome& outcome, const methods::Route& route) {
+    setLastError(outcome.error);
+    if (!outcome.connected()) {
         return false;
     }
-
-    const bool direct = code == MethodDirect;
-    CTCPSocket* made = nullptr;
-    if (!method->connect(&made, targetHost, static_cast<std::uint16_t>(targetPort),
-                         direct ? std::string() : proxyHost,
-                         direct ? 0 : static_cast<std::uint16_t>(proxyPort))) {
-        setLastError(method->getLastError());
-        return false;
-    }
-    // The object goes; its handle stays open only when the attached socket has taken it over.
-    const std::unique_ptr<CTCPSocket> connection(made);
-    if (socket == nullptr) {
-        // Nobody takes the connection over: it only proved the route, so it is not left open.
-        connection->close();
-    } else {
-        try {
-            socket->donateConnectedSocketHandle(
-                connection->getHandle(), connection->getConnectedAddress(),
-                connection->getConnectedPort(), targetHost, static_cast<std::uint16_t>(targetPort));
-        } catch (...) {
-            connection->close();
-            throw;
-        }
-        connectedMethod = code;
-    }
-
+    attach(outcome.stream, route);
     if (saveLastGood) {
-        store->setValue(records::kProxyMethod, std::to_string(code), records::kLastGood);
-        store->setValue(records::kProxyPort, std::to_string(static_cast<std::uint16_t>(proxyPort)),
-                        records::kLastGood);
-        store->setValue(records::kPort, std::to_string(static_cast<std::uint16_t>(targetPort)),
-                        records::kLastGood);
-        store->setValue(records::kAddress, targetHost, records::kLastGood);
-        store->setValue(records::kProxyHost, proxyHost, records::kLastGood);
+        writeLastGood(route);
     }
     return true;
+}
+
+methods::TryOutcome CTCPProxyConnector::tryRoute(const methods::Route& route) {
+    return methods::tryRoute(route);
+}
+
+probe::Options CTCPProxyConnector::probeOptions() const {
+    probe::Options options;
+    options.wait = probeWait;
+    options.keepStreams = socket != nullptr;
+    return options;
+}
+
+bool CTCPProxyConnector::takeProbeFindings(probe::Findings& findings) {
+    const std::vector<std::size_t> order = records::detectedOrder(findings.candidates);
+    if (order.empty()) {
+        return false;
+    }
+    const std::size_t first = order.front();
+    if (first < findings.streams.size() && findings.streams[first]) {
+        attach(findings.streams[first], methods::routeOf(findings.candidates[first]));
+    }
+    findings.streams.clear();
+    return true;
+}
+
+void CTCPProxyConnector::attach(OwnedStream& open, const methods::Route& route) {
+    if (socket == nullptr) {
+        // Nobody takes the connection over: it only proved the route, so it is not left open.
+        open = OwnedStream(nullptr);
+        return;
+    }
+    CTCPSocket& stream = *open;
+    socket->donateConnectedSocketHandle(stream.getHandle(), stream.getConnectedAddress(),
+                                        stream.getConnectedPort(), route.targetHost,
+                                        route.targetPort);
+    socket->unread(stream.unreadBytes().data(), stream.unreadBytes().size());
+    // The object goes; its handle stays open, now the attached socket's.
+    delete open.release();
+    connectedMethod = route.method;
+}
+
+void CTCPProxyConnector::writeLastGood(const methods::Route& route) {
+    store->setValue(records::kProxyMethod, std::to_string(route.method), records::kLastGood);
+    store->setValue(records::kProxyPort, std::to_string(route.proxyPort), records::kLastGood);
+    store->setValue(records::kPort, std::to_string(route.targetPort), records::kLastGood);
+    store->setValue(records::kAddress, route.targetHost, records::kLastGood);
+    store->setValue(records::kProxyHost, route.proxyHost, records::kLastGood);
 }

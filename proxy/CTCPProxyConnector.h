@@ -1,10 +1,13 @@
 // Gets a TCP connection to a target server out of a network that may need a proxy: tries single
 // ways (direct, HTTP CONNECT, SOCKS) and runs modes over the records kept in a settings store
-// (Manual, LastGood, the numbered Detected records), or a fresh detection and probe.
+// (Manual, LastGood, the numbered Detected records), or a fresh detection and probe. Only the
+// run, on the caller's thread and after every attempt has ended, hands a connection to the
+// attached socket and writes LastGood.
 #pragma once
 
-#include "proxy/ParallelProbe.h"
-#include "proxy/ProxyTypes.h"
+#include "proxy/methods/ProxyTypes.h"
+#include "proxy/methods/RouteTry.h"
+#include "proxy/probe/ParallelProbe.h"
 
 #include <chrono>
 #include <cstdint>
@@ -13,7 +16,7 @@
 class ASettingsStore;
 class CTCPSocket;
 
-class CTCPProxyConnector {
+class CTCPProxyConnector : public methods::RouteTrier {
 public:
     // What the automatic and probe modes call to detect the system's proxies, try every candidate
     // and rewrite the Detected records. Tests put their own in its place.
@@ -22,12 +25,12 @@ public:
 
     // How long one try of a stored record may take: a proxy that accepts and never answers must
     // not hold the run. A try stopped there fails with the error of a stopped probe attempt.
-    static constexpr std::chrono::milliseconds kStoredTryDeadline = probe::kWaitForAll;
+    static constexpr std::chrono::milliseconds kStoredTryDeadline{5000};
 
     // `socket` (may be null) receives the connection of a successful try; `store` holds the
     // records. Both are borrowed.
     CTCPProxyConnector(CTCPSocket* socket, ASettingsStore* store);
-    virtual ~CTCPProxyConnector();
+    ~CTCPProxyConnector() override;
 
     CTCPProxyConnector(const CTCPProxyConnector&) = delete;
     CTCPProxyConnector& operator=(const CTCPProxyConnector&) = delete;
@@ -47,7 +50,22 @@ public:
 
     ProxyMethodCode getConnectedMethod() const { return connectedMethod; }
 
+    // A probe's single try: it only proves its route and hands nothing over.
+    methods::TryOutcome tryRoute(const methods::Route& route) override;
+
+    // The settings of a probe run for this connector: its wait, and whether the streams of the
+    // attempts that connected are kept for the attached socket.
+    probe::Options probeOptions() const;
+
+    // Takes the findings of a probe that has ended: the first route that connected, in the order
+    // of the Detected records, goes to the attached socket; every other stream is closed. True
+    // when any route connected.
+    bool takeProbeFindings(probe::Findings& findings);
+
     void setProbe(ProbeFunction function) { probe = function; }
+
+    // How long the probe waits for its attempts; probe::kWaitForAll unless set.
+    void setProbeWait(std::chrono::milliseconds wait) { probeWait = wait; }
 
     // Replaces kStoredTryDeadline, for tests that must not wait that long.
     void setStoredTryDeadline(std::chrono::milliseconds deadline) { storedTryDeadline = deadline; }
@@ -62,18 +80,23 @@ private:
     // What became of one stored LastGood or Detected record: the two walk them alike.
     enum class RecordOutcome { Absent, Stale, NoMethod, Failed, Connected };
     RecordOutcome tryRecord(const TargetList& targets, const std::string& record);
-    // tryOnce within the stored try's deadline.
-    bool tryStored(const std::string& targetHost, std::int32_t targetPort, ProxyMethodCode code,
-                   const std::string& proxyHost, std::int32_t proxyPort);
-    bool tryOnce(const std::string& targetHost, std::int32_t targetPort, ProxyMethodCode code,
-                 const std::string& proxyHost, std::int32_t proxyPort);
+    // A single try within the stored try's deadline.
+    bool tryStored(const methods::Route& route);
+    // What a single try on the caller's thread leaves: its error, and on success the stream for
+    // the attached socket and, in a stored walk, the LastGood record. True when it connected.
+    bool take(methods::TryOutcome& outcome, const methods::Route& route);
+    // Hands an open stream to the attached socket, or closes it when there is none.
+    void attach(OwnedStream& open, const methods::Route& route);
+    void writeLastGood(const methods::Route& route);
     void setLastError(std::int32_t error);
     std::string readValue(const char* value, const char* defaultValue, const std::string& record);
 
     CTCPSocket* socket;
     ASettingsStore* store;
     ProxyMethodCode connectedMethod = MethodDirect;
+    // Set while a stored mode walks its records: a record that connects becomes LastGood.
     bool saveLastGood = false;
     ProbeFunction probe;
+    std::chrono::milliseconds probeWait = probe::kWaitForAll;
     std::chrono::milliseconds storedTryDeadline = kStoredTryDeadline;
 };

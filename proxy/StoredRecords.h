@@ -1,10 +1,14 @@
 // The records the connector keeps in a settings store, and how their texts are read.
 #pragma once
 
-#include "proxy/ProxyTypes.h"
+#include "proxy/methods/ProxyTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class ASettingsStore;
 
 namespace records {
 
@@ -15,16 +19,6 @@ constexpr const char* kLastGood = "LastGood";
 constexpr const char* kDetected = "Detected";
 constexpr const char* kDetectedPrefix = "Detected\\";
 constexpr int kMaxDetected = 100;
-
-// The probe writes the routes that worked in passes, lowest first, so that direct routes head the
-// list and the proxies from the system's settings follow in the order detection found them.
-constexpr std::int32_t kDirectWriteOrder = 1;
-constexpr std::int32_t kDetectedWriteOrder = 21;
-// Passes of what a configuration script names and of the machine-wide proxy: after the user's
-// own static proxies, in this order.
-constexpr std::int32_t kScriptWriteOrder = 22;
-constexpr std::int32_t kMachineWideWriteOrder = 23;
-constexpr std::int32_t kLastWriteOrder = 49;
 
 // The five values of every record; an empty ProxyMethod means the record is absent.
 constexpr const char* kProxyMethod = "ProxyMethod";
@@ -45,5 +39,13 @@ std::int32_t readInteger(const std::string& text);
 // A record is stale when no entry of the target list names its target; the port is compared cut
 // to 16 bits, as it is logged.
 bool isStale(const TargetList& targets, const std::string& address, std::int32_t port);
+
+// The candidates that connected, as indices into `candidates`, in the order they are written as
+// the Detected records: pass by pass (their write order), and within a pass as tried.
+std::vector<std::size_t> detectedOrder(const std::vector<ProxyCandidate>& candidates);
+
+// Writes the routes that worked as the Detected list, replacing the list an earlier probe left,
+// unless none worked: an outage then loses nothing.
+void writeDetected(const std::vector<ProxyCandidate>& candidates, ASettingsStore& store);
 
 } // namespace records

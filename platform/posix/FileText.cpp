@@ -20,10 +20,6 @@ constexpr const char* kTemporaryTag = ".tmp"; // a temporary file is "<file>.tmp
 constexpr int kMaxLinkDepth = 40;             // as the kernel's own limit for a path
 constexpr std::size_t kMaxProcessIdDigits = 10;
 
-char foldCase(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 int writeAll(int fd, const std::string& content) {
     std::string::size_type done = 0;
     while (done < content.size()) {
@@ -141,18 +137,6 @@ bool folderRefusesNewFiles(int error) {
 }
 
 } // namespace
-
-bool sameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::string::size_type i = 0; i < a.size(); ++i) {
-        if (foldCase(a[i]) != foldCase(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::optional<std::string> readWholeFile(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -6,10 +6,6 @@
 
 namespace platform::posix {
 
-// Compares two names the way Windows compares key, value and section names: ASCII letters
-// without regard to case, every other byte as it is.
-bool sameName(const std::string& a, const std::string& b);
-
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> readWholeFile(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "platform/posix/LibProxy.h"
 
+#include "platform/posix/SharedLibrary.h"
+
 #include <dlfcn.h>
 
 #include <cstdlib>
@@ -25,11 +27,6 @@ struct Functions {
     FreeFunction destroy = nullptr;
 };
 
-template <typename Function>
-Function lookUp(void* library, const char* name) {
-    return reinterpret_cast<Function>(dlsym(library, name));
-}
-
 // Opened once and kept: libproxy starts plug-ins of its own that must not lose their code
 // under them, and a query may still be running on a helper thread when the program ends.
 const Functions& functions() {
@@ -39,10 +36,12 @@ const Functions& functions() {
         if (library == nullptr) {
             return found;
         }
-        found.create = lookUp<NewFunction>(library, "px_proxy_factory_new");
-        found.getProxies = lookUp<GetProxiesFunction>(library, "px_proxy_factory_get_proxies");
-        found.freeProxies = lookUp<FreeProxiesFunction>(library, "px_proxy_factory_free_proxies");
-        found.destroy = lookUp<FreeFunction>(library, "px_proxy_factory_free");
+        found.create = posix::lookUp<NewFunction>(library, "px_proxy_factory_new");
+        found.getProxies =
+            posix::lookUp<GetProxiesFunction>(library, "px_proxy_factory_get_proxies");
+        found.freeProxies =
+            posix::lookUp<FreeProxiesFunction>(library, "px_proxy_factory_free_proxies");
+        found.destroy = posix::lookUp<FreeFunction>(library, "px_proxy_factory_free");
         return found;
     }();
     return loaded;

@@ -8,6 +8,7 @@
 // changes only the lines it must and keeps every other line, comment and section exactly as it
 // was; new lines end in CR LF as the Windows functions write them.
 #include "platform/ProfileFile.h"
+#include "platform/AsciiCase.h"
 #include "platform/posix/FileText.h"
 
 #include <sys/stat.h>
@@ -110,7 +111,7 @@ std::optional<SectionSpan> findSection(const std::vector<Line>& lines, const std
     }
     for (std::size_t i = firstHeader; i < lines.size(); ++i) {
         const std::optional<std::string> name = headerName(lines[i].text);
-        if (!name || !posix::sameName(*name, wanted)) {
+        if (!name || !sameIgnoringAsciiCase(*name, wanted)) {
             continue;
         }
         std::size_t end = i + 1;
@@ -128,7 +129,7 @@ std::optional<std::size_t> findKey(const std::vector<Line>& lines, const Section
     for (std::size_t i = span.begin; i < span.end; ++i) {
         const std::string::size_type equals = lines[i].text.find('=');
         if (equals != std::string::npos &&
-            posix::sameName(trim(lines[i].text.substr(0, equals)), wanted)) {
+            sameIgnoringAsciiCase(trim(lines[i].text.substr(0, equals)), wanted)) {
             return i;
         }
     }
@@ -231,7 +232,11 @@ bool writeProfileString(const std::string& section, const std::optional<std::str
             insertIntoSection(lines, *span, Line{keyText + "=" + *value, kNewLine});
         }
     }
-    return writable(path) && posix::replaceFile(path, mark + joinLines(lines)) == 0;
+    const std::string changed = mark + joinLines(lines);
+    // The same content again leaves the file alone: a run that finds what the last one found
+    // writes nothing.
+    return writable(path) &&
+           ((content && changed == *content) || posix::replaceFile(path, changed) == 0);
 }
 
 } // namespace platform

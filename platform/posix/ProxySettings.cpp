@@ -8,11 +8,13 @@
 // scheme decides what kind of proxy it names, whichever variable holds it.
 #include "platform/ProxySettings.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/PortNumber.h"
 #include "platform/posix/LibProxy.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace platform {
 
@@ -55,13 +57,6 @@ struct ParsedProxy {
     std::string shownUrl;    // the URL without user name and password, for the log
 };
 
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 ProxyKind kindOfScheme(const std::string& scheme) {
     if (scheme.empty() || scheme == "http") {
         return ProxyKind::Http;
@@ -73,17 +68,67 @@ ProxyKind kindOfScheme(const std::string& scheme) {
     return ProxyKind::Unusable;
 }
 
-// Only names and dotted addresses: a ';', '=' or ' ' would split the server text.
-bool isHostName(const std::string& host) {
-    if (host.empty()) {
+constexpr std::size_t kMaxHostNameLength = 253; // as DNS limits a name
+constexpr std::size_t kMaxLabelLength = 63;     // as DNS limits one label
+constexpr std::size_t kIpv4Parts = 4;
+constexpr std::size_t kMaxIpv4PartDigits = 3;
+constexpr unsigned kMaxIpv4Part = 255;
+
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A label of a host name: letters, digits, hyphens inside it, and the underscores that names in
+// containers and Windows networks carry.
+bool isLabel(const std::string& label) {
+    if (label.empty() || label.size() > kMaxLabelLength || label.front() == '-' ||
+        label.back() == '-') {
         return false;
     }
-    for (const char c : host) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') {
+    for (const char c : label) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !isAsciiDigit(c) && c != '-' && c != '_') {
             return false;
         }
     }
     return true;
+}
+
+// One decimal part of a dotted IPv4 address, without the leading zeros that some resolvers read
+// as octal.
+bool isIpv4Part(const std::string& part) {
+    if (part.empty() || part.size() > kMaxIpv4PartDigits || (part.size() > 1 && part[0] == '0')) {
+        return false;
+    }
+    unsigned value = 0;
+    for (const char c : part) {
+        if (!isAsciiDigit(c)) {
+            return false;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value <= kMaxIpv4Part;
+}
+
+// A host name of dot-separated labels, or a dotted IPv4 address: a name whose last label is a
+// number is taken for an address. Anything else (a ';', '=' or blank would even split the server
+// text) is no host to try.
+bool isHostName(const std::string& host) {
+    if (host.empty() || host.size() > kMaxHostNameLength) {
+        return false;
+    }
+    std::vector<std::string> labels;
+    std::string::size_type start = 0;
+    for (std::string::size_type dot; (dot = host.find('.', start)) != std::string::npos;
+         start = dot + 1) {
+        labels.push_back(host.substr(start, dot - start));
+    }
+    labels.push_back(host.substr(start));
+    const std::string& last = labels.back();
+    if (!last.empty() && std::all_of(last.begin(), last.end(), isAsciiDigit)) {
+        return labels.size() == kIpv4Parts && std::all_of(labels.begin(), labels.end(), isIpv4Part);
+    }
+    return std::all_of(labels.begin(), labels.end(), isLabel);
 }
 
 ParsedProxy parseProxyUrl(const std::string& url) {
@@ -91,7 +136,7 @@ ParsedProxy parseProxyUrl(const std::string& url) {
     std::string scheme;
     std::string rest = url;
     if (const auto separator = url.find("://"); separator != std::string::npos) {
-        scheme = lowerCase(url.substr(0, separator));
+        scheme = asciiLower(url.substr(0, separator));
         rest = url.substr(separator + 3);
     }
     // The user information goes before any other cut: its password may hold '/', '?' or '#',
@@ -185,7 +230,7 @@ ProxyQueryResult readEnvironment() {
     return result;
 }
 
-class CEnvironmentSession : public AProxySettingsSession {
+class EnvironmentSession : public ProxySettingsSession {
 public:
     std::string versionText() override { return kVersionText; }
 
@@ -216,18 +261,18 @@ public:
     }
 };
 
-class CEnvironmentSource : public AProxySettingsSource {
+class EnvironmentSource : public ProxySettingsSource {
 public:
-    ProxySettingsOpen open(std::unique_ptr<AProxySettingsSession>& session) override {
-        session = std::make_unique<CEnvironmentSession>();
+    ProxySettingsOpen open(std::unique_ptr<ProxySettingsSession>& session) override {
+        session = std::make_unique<EnvironmentSession>();
         return ProxySettingsOpen::Ready;
     }
 };
 
 } // namespace
 
-AProxySettingsSource& systemProxySettings() {
-    static CEnvironmentSource source;
+ProxySettingsSource& systemProxySettings() {
+    static EnvironmentSource source;
     return source;
 }
 

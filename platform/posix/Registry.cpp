@@ -1,6 +1,7 @@
 // The registry on POSIX: a key is a folder, its values are lines of the file ".values" inside it,
 // and its sub-keys are the folders inside it. Names keep the letter case they were created with
-// and are looked up without regard to it, as on Windows.
+// and are looked up without regard to it, as on Windows: a key's folder is its escaped name in
+// any letter case.
 //
 // A line of ".values":   <name> <type> <data>
 // name and data are escaped so that any byte fits on the line: a blank, '%', control bytes and
@@ -12,6 +13,7 @@
 // used only when it belongs to this user or to root and nobody else may write to it. Without a
 // home folder there is no per-user store; it never falls back to a folder that others share.
 #include "platform/Registry.h"
+#include "platform/AsciiCase.h"
 #include "platform/posix/FileText.h"
 
 #include <cerrno>
@@ -23,6 +25,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -170,38 +173,63 @@ std::string unescape(const std::string& text) {
     return out;
 }
 
-bool isFolder(const std::string& path) {
-    struct stat info {};
+bool isFolder(const std::string& path, struct stat& info) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The sub-key folders of a key folder, as they are named on disk.
-std::vector<std::string> subFolders(const std::string& path) {
-    std::vector<std::string> names;
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return isFolder(path, info);
+}
+
+// Whether the folder holds a sub-key folder; only the entries' names are read.
+bool hasSubFolders(const std::string& path) {
     DIR* dir = opendir(path.c_str());
     if (dir == nullptr) {
-        return names;
+        return false;
     }
+    bool found = false;
     while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.empty() || name[0] == '.') {
-            continue;
-        }
-        if (isFolder(path + "/" + name)) {
-            names.push_back(name);
+        if (entry->d_name[0] != '.' && isFolder(path + "/" + entry->d_name)) {
+            found = true;
+            break;
         }
     }
     closedir(dir);
-    return names;
+    return found;
 }
 
-std::string findSubKey(const std::string& path, const std::string& keyName) {
-    for (const std::string& folder : subFolders(path)) {
-        if (posix::sameName(unescape(folder), keyName)) {
-            return folder;
+bool hasLetters(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+// The folder of the sub-key `keyName` in the key folder `path`, as it is named on disk, and its
+// status in `info`; empty when there is none. The folder named exactly as the key would be made
+// is taken at once; only a name with letters, which other spellings may hold, costs a look
+// through the folder, and only entries of a matching name are examined.
+std::string findSubKey(const std::string& path, const std::string& keyName, struct stat& info) {
+    const std::string exact = escape(keyName, Escaping::FolderName);
+    if (isFolder(path + "/" + exact, info)) {
+        return exact;
+    }
+    std::string found;
+    if (!hasLetters(exact)) {
+        return found;
+    }
+    DIR* dir = opendir(path.c_str());
+    if (dir == nullptr) {
+        return found;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (sameIgnoringAsciiCase(name, exact) && isFolder(path + "/" + name, info)) {
+            found = name;
+            break;
         }
     }
-    return std::string();
+    closedir(dir);
+    return found;
 }
 
 long makeFolders(const std::string& path) {
@@ -220,8 +248,9 @@ bool fullAccess(const std::string& path) {
     return access(path.c_str(), R_OK | W_OK | X_OK) == 0;
 }
 
-// The folder of an open key, or an error when the handle is not usable.
-long keyFolder(RegKey key, std::string& path) {
+// The folder of an open key, or an error when the handle is not usable. For a key other than a
+// root, `info` gets the status of the folder the handle holds.
+long keyFolder(RegKey key, std::string& path, struct stat& info) {
     if (key == nullptr) {
         return kRegInvalidHandle;
     }
@@ -229,12 +258,16 @@ long keyFolder(RegKey key, std::string& path) {
         path = rootFolder(key);
         return path.empty() ? kRegAccessDenied : kRegSuccess;
     }
-    struct stat info {};
     if (fstat(key->folder, &info) != 0 || info.st_nlink == 0) {
         return kRegKeyDeleted;
     }
     path = key->path;
     return kRegSuccess;
+}
+
+long keyFolder(RegKey key, std::string& path) {
+    struct stat info {};
+    return keyFolder(key, path, info);
 }
 
 std::vector<Value> loadValues(const std::string& folder) {
@@ -285,7 +318,7 @@ long storeValues(const std::string& folder, const std::vector<Value>& values) {
 
 std::vector<Value>::iterator findValue(std::vector<Value>& values, const std::string& name) {
     for (auto it = values.begin(); it != values.end(); ++it) {
-        if (posix::sameName(it->name, name)) {
+        if (sameIgnoringAsciiCase(it->name, name)) {
             return it;
         }
     }
@@ -304,21 +337,26 @@ long walkToKey(RegKey root, const std::string& path, bool create, std::string& f
     if (!path.empty() && path[0] == '\\') {
         return kRegBadPathname;
     }
-    if (const long error = keyFolder(root, folder); error != kRegSuccess) {
+    struct stat info {};
+    if (const long error = keyFolder(root, folder, info); error != kRegSuccess) {
         if (isPredefined(root)) {
             refusal = "no home folder for the per-user keys";
         }
         return error;
     }
-    if (isPredefined(root) && !isFolder(folder)) {
+    if (isPredefined(root) && !isFolder(folder, info)) {
         if (!create) {
             return kRegFileNotFound;
         }
         if (const long error = makeFolders(folder); error != kRegSuccess) {
             return error;
         }
+        refusal = distrust(folder);
+    } else {
+        // An open key's folder is judged by what its handle holds: only its owner or root can
+        // have changed that since it was opened, or swapped what its path names.
+        refusal = distrust(info, folder);
     }
-    refusal = distrust(folder);
     std::string::size_type start = 0;
     while (refusal.empty() && start <= path.size()) {
         std::string::size_type end = path.find('\\', start);
@@ -330,10 +368,10 @@ long walkToKey(RegKey root, const std::string& path, bool create, std::string& f
         if (keyName.empty()) {
             continue;
         }
-        const std::string existing = findSubKey(folder, keyName);
+        const std::string existing = findSubKey(folder, keyName, info);
         if (!existing.empty()) {
             folder += "/" + existing;
-            refusal = distrust(folder);
+            refusal = distrust(info, folder);
             continue;
         }
         if (!create) {
@@ -424,6 +462,11 @@ long regSetValue(RegKey key, const std::string& name, std::uint32_t type, const 
     std::vector<Value> values = loadValues(folder);
     std::string bytes(static_cast<const char*>(data), size);
     const auto found = findValue(values, name);
+    // The same value again leaves the file alone: a run that finds what the last one found writes
+    // nothing.
+    if (found != values.end() && found->type == type && found->data == bytes) {
+        return kRegSuccess;
+    }
     if (found == values.end()) {
         values.push_back(Value{name, type, std::move(bytes)});
     } else {
@@ -448,10 +491,6 @@ long regDeleteValue(RegKey key, const std::string& name) {
 }
 
 long regDeleteKey(RegKey key, const std::string& subKey) {
-    std::string folder;
-    if (const long error = keyFolder(key, folder); error != kRegSuccess) {
-        return error;
-    }
     if (!subKey.empty()) {
         RegKey target = nullptr;
         if (const long error = regOpenKey(key, subKey, false, target); error != kRegSuccess) {
@@ -461,7 +500,11 @@ long regDeleteKey(RegKey key, const std::string& subKey) {
         regCloseKey(target);
         return result;
     }
-    if (isPredefined(key) || !subFolders(folder).empty()) {
+    std::string folder;
+    if (const long error = keyFolder(key, folder); error != kRegSuccess) {
+        return error;
+    }
+    if (isPredefined(key) || hasSubFolders(folder)) {
         return kRegAccessDenied;
     }
     const std::string valuesFile = folder + "/" + kValuesFile;

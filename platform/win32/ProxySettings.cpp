@@ -40,12 +40,12 @@ std::optional<std::string> textOf(const char* text) {
     return std::string(text);
 }
 
-class CWinInetSession : public AProxySettingsSession {
+class WinInetSession : public ProxySettingsSession {
 public:
-    CWinInetSession(HMODULE library, QueryOptionFunction query) : library(library), query(query) {}
-    ~CWinInetSession() override { FreeLibrary(library); }
-    CWinInetSession(const CWinInetSession&) = delete;
-    CWinInetSession& operator=(const CWinInetSession&) = delete;
+    WinInetSession(HMODULE library, QueryOptionFunction query) : library(library), query(query) {}
+    ~WinInetSession() override { FreeLibrary(library); }
+    WinInetSession(const WinInetSession&) = delete;
+    WinInetSession& operator=(const WinInetSession&) = delete;
 
     std::string versionText() override {
         HKEY key = nullptr;
@@ -152,9 +152,9 @@ private:
     QueryOptionFunction query;
 };
 
-class CWinInetSource : public AProxySettingsSource {
+class WinInetSource : public ProxySettingsSource {
 public:
-    ProxySettingsOpen open(std::unique_ptr<AProxySettingsSession>& session) override {
+    ProxySettingsOpen open(std::unique_ptr<ProxySettingsSession>& session) override {
         session.reset();
         const HMODULE library = loadFromSystemDirectory(kLibraryName);
         if (library == nullptr) {
@@ -165,15 +165,15 @@ public:
             FreeLibrary(library);
             return ProxySettingsOpen::NoQueryFunction;
         }
-        session = std::make_unique<CWinInetSession>(library, query);
+        session = std::make_unique<WinInetSession>(library, query);
         return ProxySettingsOpen::Ready;
     }
 };
 
 } // namespace
 
-AProxySettingsSource& systemProxySettings() {
-    static CWinInetSource source;
+ProxySettingsSource& systemProxySettings() {
+    static WinInetSource source;
     return source;
 }
 

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include "net/ASocket.h"
-#include "net/CCancelToken.h"
 #include "net/CTCPSocket.h"
+#include "net/CancelToken.h"
 #include "platform/Socket.h"
 
 #include "ScriptedPeer.h"
@@ -203,7 +203,7 @@ int hangingResolver(const std::string&, std::uint32_t& address) {
 
 TEST(LookupHostname, UnderACancelTokenTheCallerStopsWaitingOnCancel) {
     ResolverSwap swap(&hangingResolver);
-    CCancelToken token;
+    CancelToken token;
     std::thread canceller([&token] {
         std::unique_lock<std::mutex> lock(gate.mutex);
         gate.changed.wait(lock, [] { return gate.entered; });
@@ -211,7 +211,7 @@ TEST(LookupHostname, UnderACancelTokenTheCallerStopsWaitingOnCancel) {
         token.cancel();
     });
     {
-        CCancelToken::Scope scope(token);
+        CancelToken::Scope scope(token);
         EXPECT_EQ(kLookupFailed + "slow.example",
                   thrownMessage([] { ASocket::lookupHostname("slow.example"); }));
         EXPECT_EQ(platform::kSockInterrupted, platform::lastSocketError());
@@ -227,8 +227,8 @@ TEST(LookupHostname, UnderACancelTokenTheCallerStopsWaitingOnCancel) {
 }
 
 TEST(LookupHostname, UnderACancelTokenAnswersAndCodesReachTheCaller) {
-    CCancelToken token;
-    CCancelToken::Scope scope(token);
+    CancelToken token;
+    CancelToken::Scope scope(token);
     EXPECT_EQ("127.0.0.1", ASocket::lookupHostname("localhost"));
     platform::setLastSocketError(0);
     EXPECT_EQ(kLookupFailed + "name.invalid",

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "net/CCancelToken.h"
 #include "net/CTCPSocket.h"
+#include "net/CancelToken.h"
 #include "platform/Socket.h"
 
 #include "ScriptedPeer.h"
@@ -446,11 +446,11 @@ TEST(TCPCancel, ABlockedReadReturnsOnCancel) {
     peer.start();
     CTCPSocket socket(false);
     ASSERT_TRUE(socket.connect(kLoopback, peer.port()));
-    CCancelToken token;
+    CancelToken token;
     int result = 99;
     int error = 0;
     std::thread reader([&] {
-        CCancelToken::Scope scope(token);
+        CancelToken::Scope scope(token);
         char buffer[8];
         result = socket.read(CTCPSocket::BlockingAll, buffer, 8, &error);
     });
@@ -473,12 +473,12 @@ TEST(TCPCancel, AConnectThatHangsReturnsOnCancel) {
     std::vector<std::unique_ptr<CTCPSocket>> queued;
     for (int attempt = 0; attempt < kMostQueued; ++attempt) {
         auto socket = std::make_unique<CTCPSocket>(true);
-        CCancelToken token;
+        CancelToken token;
         std::promise<bool> outcome;
         std::future<bool> connected = outcome.get_future();
         int error = 0;
         std::thread connector([&] {
-            CCancelToken::Scope scope(token);
+            CancelToken::Scope scope(token);
             const bool made = socket->connect(kLoopback, stalled.port());
             error = platform::lastSocketError();
             outcome.set_value(made);
@@ -503,9 +503,9 @@ TEST(TCPCancel, AConnectThatHangsReturnsOnCancel) {
 TEST(TCPCancel, ACancelledTokenRefusesToConnect) {
     ScriptedPeer peer;
     peer.start();
-    CCancelToken token;
+    CancelToken token;
     token.cancel();
-    CCancelToken::Scope scope(token);
+    CancelToken::Scope scope(token);
     CTCPSocket socket(false);
     EXPECT_FALSE(socket.connect(kLoopback, peer.port()));
     EXPECT_EQ(platform::kSockInterrupted, platform::lastSocketError());

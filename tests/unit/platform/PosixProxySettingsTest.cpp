@@ -3,7 +3,7 @@
 #include "LogCapture.h"
 
 #include "platform/ProxySettings.h"
-#include "proxy/ProxySettingsDetection.h"
+#include "proxy/routes/ProxySettingsDetection.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ private:
 };
 
 platform::ProxyQueryResult queryLan() {
-    std::unique_ptr<platform::AProxySettingsSession> session;
+    std::unique_ptr<platform::ProxySettingsSession> session;
     EXPECT_EQ(platform::ProxySettingsOpen::Ready, platform::systemProxySettings().open(session));
     return session->queryConnection("");
 }
@@ -93,6 +93,17 @@ TEST(PosixProxySettings, EnvironmentBecomesTheLanServerText) {
         {{{"http_proxy", "p:99999"}}, std::nullopt, {"http_proxy=p:99999"}},
         {{{"http_proxy", "p:0"}}, std::nullopt, {"http_proxy=p:0"}},
         {{{"http_proxy", "a;b=c:1"}}, std::nullopt, {"http_proxy=a;b=c:1"}},
+        // Host names are labels, dotted numbers an IPv4 address; what resolves to nothing or to
+        // another address than meant is not tried.
+        {{{"http_proxy", "my_proxy.corp-1:8"}, {"all_proxy", "socks4://10.0.0.255"}},
+         "http=my_proxy.corp-1:8;socks=10.0.0.255:1080",
+         {}},
+        {{{"http_proxy", "..:1"}}, std::nullopt, {"http_proxy=..:1"}},
+        {{{"http_proxy", "a..b:1"}}, std::nullopt, {"http_proxy=a..b:1"}},
+        {{{"http_proxy", "-p:1"}}, std::nullopt, {"http_proxy=-p:1"}},
+        {{{"http_proxy", "010.0.0.1:1"}}, std::nullopt, {"http_proxy=010.0.0.1:1"}},
+        {{{"http_proxy", "10.0.1:1"}}, std::nullopt, {"http_proxy=10.0.1:1"}},
+        {{{"http_proxy", "10.0.0.256:1"}}, std::nullopt, {"http_proxy=10.0.0.256:1"}},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -121,7 +132,7 @@ TEST(PosixProxySettings, NoProxyIsTheBypassText) {
 }
 
 TEST(PosixProxySettings, TheGlobalSettingIsTheLansWithAnAccessType) {
-    std::unique_ptr<platform::AProxySettingsSession> session;
+    std::unique_ptr<platform::ProxySettingsSession> session;
     platform::systemProxySettings().open(session);
     {
         const ProxyEnvironment environment(
@@ -136,7 +147,7 @@ TEST(PosixProxySettings, TheGlobalSettingIsTheLansWithAnAccessType) {
 }
 
 bool libproxyInstalled() {
-    std::unique_ptr<platform::AProxySettingsSession> session;
+    std::unique_ptr<platform::ProxySettingsSession> session;
     platform::systemProxySettings().open(session);
     return session->automaticSettings().has_value();
 }
@@ -188,7 +199,7 @@ TEST(PosixProxySettings, LibproxyAnswersForTheTarget) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url + " " + c.answer);
         const ProxyEnvironment environment(c.environment);
-        std::unique_ptr<platform::AProxySettingsSession> session;
+        std::unique_ptr<platform::ProxySettingsSession> session;
         platform::systemProxySettings().open(session);
         const platform::ProxyScriptQuery query = session->scriptQuery({c.url, std::nullopt, true});
         ASSERT_TRUE(query);

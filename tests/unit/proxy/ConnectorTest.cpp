@@ -1,5 +1,6 @@
 // The connector's modes over an in-memory store, with real tries to loopback peers and the probe
 // replaced by a stand-in that records its calls.
+#include "FakeProxySettings.h"
 #include "FullListener.h"
 #include "LogCapture.h"
 #include "MemoryStore.h"
@@ -8,6 +9,8 @@
 #include "net/ASocket.h"
 #include "net/CTCPSocket.h"
 #include "proxy/CTCPProxyConnector.h"
+#include "proxy/DetectedProbe.h"
+#include "proxy/probe/ParallelProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +23,7 @@
 
 namespace {
 
+using qvtest::FakeSettings;
 using qvtest::MemoryStore;
 using qvtest::ScriptedPeer;
 
@@ -285,6 +289,64 @@ TEST_F(ConnectorTest, ConcurrentTriesEachReadTheirOwnError) {
         EXPECT_EQ(i % 2 == 0, results[i] != 0) << i;
         EXPECT_EQ(i % 2 == 0 ? 0 : 10061, errors[i]) << i;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The run of a connector with a socket attached: only the caller's thread hands a connection
+// over or writes LastGood, once every attempt has ended.
+class ConnectorRunTest : public ConnectorTest {
+protected:
+    CTCPSocket socket{true};
+    MemoryStore records;
+    CTCPProxyConnector handing{&socket, &records};
+    FakeSettings noProxy{""};
+};
+
+TEST_F(ConnectorRunTest, AProbeWithTwoReachableTargetsHandsTheFirstOverAndClosesTheOther) {
+    ScriptedPeer first;
+    first.receive(4);
+    ScriptedPeer second;
+    const TargetList targets{{"127.0.0.1", first.port()}, {"127.0.0.1", second.port()}};
+    first.start();
+    second.start();
+    ASSERT_TRUE(probeDetected(&handing, targets, &records, noProxy));
+    EXPECT_TRUE(second.waitFinished()) << "the connection not handed over is closed";
+    int error = -1;
+    EXPECT_EQ(4, socket.write(CTCPSocket::BlockingAll, "ping", 4, &error));
+    socket.close();
+    EXPECT_TRUE(first.waitFinished());
+    EXPECT_EQ("ping", first.received());
+}
+
+TEST_F(ConnectorRunTest, AProbeAfterAStoredRunWritesNoLastGood) {
+    ScriptedPeer target;
+    target.start();
+    const TargetList targets{{"127.0.0.1", target.port()}};
+    CTCPProxyConnector unattached(nullptr, &records);
+    EXPECT_FALSE(unattached.connect(targets, ModeStored, "", 0));
+    EXPECT_TRUE(probeDetected(&unattached, targets, &records, noProxy));
+    EXPECT_FALSE(hasRecord(records, "LastGood")) << "only the run writes LastGood";
+    EXPECT_TRUE(hasRecord(records, "Detected\\0000"));
+}
+
+TEST_F(ConnectorRunTest, BytesThatFollowTheProxysAnswerReachTheFirstRead) {
+    const std::string greeting = "220 ready\r\n";
+    ScriptedPeer proxy;
+    proxy.receiveUntil("\r\n\r\n")
+        .send("HTTP/1.0 200 Connection established\r\n\r\n" + greeting)
+        .close();
+    proxy.start();
+    ASSERT_TRUE(handing.connect("127.0.0.1", 25, MethodHttpConnect, "127.0.0.1", proxy.port()));
+    char buffer[64] = {};
+    int error = -1;
+    ASSERT_EQ(
+        static_cast<int>(greeting.size()),
+        socket.read(CTCPSocket::BlockingAll, buffer, static_cast<int>(greeting.size()), &error));
+    EXPECT_EQ(greeting, std::string(buffer, greeting.size()));
+    socket.close();
 }
 
 } // namespace

@@ -1,0 +1,312 @@
+#include "proxy/routes/ProxySettingsDetection.h"
+
+#include "log/LogText.h"
+#include "log/lprintf.h"
+#include "platform/PortNumber.h"
+#include "platform/ProxySettings.h"
+#include "proxy/routes/ProxyScriptAnswer.h"
+#include "proxy/routes/WriteOrder.h"
+
+#include <memory>
+
+namespace {
+
+// Longest scheme name that is looked for; longer ones are cut.
+constexpr std::string::size_type kMaxSchemeLength = 9;
+
+struct SchemeRow {
+    const char* scheme; // null: a text that names no scheme
+    ProxyMethodCode method;
+};
+
+// Tried in this order on every proxy text.
+constexpr SchemeRow kSchemeTable[] = {
+    {nullptr, MethodHttpConnect},
+    {"https", MethodHttpConnect},
+    {"http", MethodHttpConnect},
+    {"socks", MethodSocks},
+};
+
+// Settings before version 5 have one global proxy; from 5 on, one per connection.
+constexpr char kGlobalVersion = '4';
+constexpr char kFirstPerConnectionVersion = '5';
+constexpr char kLastPerConnectionVersion = '9';
+
+// What the connections' flags ask for beyond their static proxies.
+struct AutomaticFlags {
+    bool script = false;
+    bool discovery = false;
+};
+
+std::string shown(const std::string& text) {
+    return withoutUserInfo(text);
+}
+
+// Where the entry for `scheme` begins in a proxy text, after its "scheme=" or "scheme://"; with
+// a null scheme, 0 for a text that names no scheme at all. npos when there is none.
+std::string::size_type entryStart(const std::string& proxyText, const char* scheme) {
+    if (scheme == nullptr) {
+        const bool named =
+            proxyText.find('=') != std::string::npos || proxyText.find("://") != std::string::npos;
+        return named ? std::string::npos : 0;
+    }
+    const std::string name = std::string(scheme).substr(0, kMaxSchemeLength);
+    for (const std::string& key : {name + "=", name + "://"}) {
+        const std::string::size_type at = proxyText.find(key);
+        if (at != std::string::npos) {
+            return at + key.size();
+        }
+    }
+    return std::string::npos;
+}
+
+// The digits that follow the colon: the port runs to the first other character, as in
+// "http=p:8080;https=...".
+std::string portText(const std::string& entry, std::string::size_type colon) {
+    const std::string::size_type end = entry.find_first_not_of("0123456789", colon + 1);
+    return entry.substr(colon + 1, end == std::string::npos ? end : end - colon - 1);
+}
+
+// The user information goes before the text is cut into entries, so none of it becomes a host.
+void takeProxyText(const platform::ProxyQueryResult& result, std::vector<std::string>& proxyTexts) {
+    proxyTexts.push_back(withoutUserInfo(*result.server));
+}
+
+void logUnusable(const platform::ProxyQueryResult& result) {
+    for (const platform::UnusableProxy& proxy : result.unusable) {
+        lprintf("PROXY: Not usable: %s=%s\n", proxy.variable.c_str(), shown(proxy.url).c_str());
+    }
+}
+
+bool readGlobal(platform::ProxySettingsSession& session, std::vector<std::string>& proxyTexts) {
+    const platform::ProxyQueryResult result = session.queryGlobal();
+    if (result.failed) {
+        lprintf("PROXY: InternetQueryOption failed %d\n", static_cast<int>(result.error));
+        return false;
+    }
+    if ((result.flags & platform::kAccessTypeProxy) == platform::kAccessTypeProxy) {
+        lprintf("PROXY: Uses a Proxy Server...\n");
+        if (result.server) {
+            takeProxyText(result, proxyTexts);
+            lprintf("PROXY: Proxy Server: %s\n", shown(*result.server).c_str());
+        }
+        if (result.bypass) {
+            lprintf("PROXY: Bypass list: %s\n", shown(*result.bypass).c_str());
+        }
+    } else {
+        lprintf("PROXY: Uses no Proxy (Direct connection)...\n");
+    }
+    logUnusable(result);
+    return true;
+}
+
+// Every connection is queried and logged even after one has failed.
+bool readConnections(platform::ProxySettingsSession& session, std::vector<std::string>& proxyTexts,
+                     AutomaticFlags& automatic) {
+    std::vector<std::string> connections{std::string()};
+    for (std::string& name : session.dialUpConnections()) {
+        connections.push_back(std::move(name));
+    }
+    bool ok = true;
+    for (const std::string& name : connections) {
+        // The pieces below continue this line; the log writes its prefix only at a line start.
+        lprintf("PROXY: Connection '%s' ", name.empty() ? "LAN" : name.c_str());
+        const platform::ProxyQueryResult result = session.queryConnection(name);
+        if (result.failed) {
+            lprintf("InternetQueryOption failed %d\n", static_cast<int>(result.error));
+            ok = false;
+            continue;
+        }
+        if (result.flags & platform::kProxyTypeAutoProxyUrl) {
+            lprintf("Needs to Download config script...");
+            automatic.script = true;
+        }
+        if (result.flags & platform::kProxyTypeAutoDetect) {
+            lprintf("Needs to Auto Detect Proxy Settings...");
+            automatic.discovery = true;
+        }
+        if (result.flags & platform::kProxyTypeProxy) {
+            if (result.server) {
+                takeProxyText(result, proxyTexts);
+                lprintf(" Proxy Server: '%s'", shown(*result.server).c_str());
+            }
+            if (result.bypass) {
+                lprintf(" Bypass list: '%s'", shown(*result.bypass).c_str());
+            }
+        }
+        lprintf("\n");
+        logUnusable(result);
+    }
+    return ok;
+}
+
+// `source` names where the texts came from in the "Try" lines, `writeOrder` their records' pass.
+void appendCandidates(methods::RouteTrier* connector, const std::vector<std::string>& proxyTexts,
+                      const TargetList& targets, const char* source, std::int32_t writeOrder,
+                      std::vector<ProxyCandidate>& candidates) {
+    ProxyCandidate candidate(connector);
+    for (const std::string& text : proxyTexts) {
+        for (const SchemeRow& row : kSchemeTable) {
+            std::string host;
+            std::uint16_t port = 0;
+            const routes::ProxyEntry entry = parseProxyEntry(text, row.scheme, host, port);
+            if (entry == routes::ProxyEntry::BadPort) {
+                lprintf("PROXY: Not usable: '%s' %s%s%s with no port from 1 to 65535\n", source,
+                        row.scheme == nullptr ? "" : row.scheme, row.scheme == nullptr ? "" : "=",
+                        shown(host).c_str());
+            }
+            if (entry != routes::ProxyEntry::Found) {
+                continue;
+            }
+            lprintf("PROXY: Try '%s' %s:%d\n", source, shown(host).c_str(), port);
+            candidate.method = row.method;
+            candidate.writeOrder = writeOrder;
+            candidate.proxyHost = host;
+            candidate.proxyPort = port;
+            for (const TargetAddress& target : targets) {
+                candidate.targetHost = target.host;
+                candidate.targetPort = target.port;
+                candidates.push_back(candidate);
+            }
+        }
+    }
+}
+
+// The proxy that services use, after the user's own.
+void readMachineWide(platform::ProxySettingsSession& session, methods::RouteTrier* connector,
+                     const TargetList& targets, std::vector<ProxyCandidate>& candidates) {
+    const std::optional<platform::ProxyQueryResult> result = session.queryMachineWide();
+    if (!result) {
+        return;
+    }
+    if (result->failed) {
+        lprintf("PROXY: WinHttpGetDefaultProxyConfiguration failed %d\n",
+                static_cast<int>(result->error));
+        return;
+    }
+    if ((result->flags & platform::kAccessTypeProxy) != platform::kAccessTypeProxy ||
+        !result->server) {
+        lprintf("PROXY: Machine-wide: no proxy\n");
+        return;
+    }
+    lprintf("PROXY: Machine-wide proxy: '%s'", shown(*result->server).c_str());
+    // WinHTTP gives an empty text where no bypass list is set.
+    if (result->bypass && !result->bypass->empty()) {
+        lprintf(" Bypass list: '%s'", shown(*result->bypass).c_str());
+    }
+    lprintf("\n");
+    std::vector<std::string> proxyTexts;
+    takeProxyText(*result, proxyTexts);
+    appendCandidates(connector, proxyTexts, targets, "machine-wide", routes::kMachineWideWriteOrder,
+                     candidates);
+}
+
+// One job per target when the connections' flags or the second library ask for a script or
+// discovery and a script can be run here.
+void gatherScripts(platform::ProxySettingsSession& session, const AutomaticFlags& flags,
+                   const TargetList& targets, std::vector<ProxyScriptJob>& scripts) {
+    platform::ProxyScriptRequest request;
+    request.autoDetect = flags.discovery;
+    if (const auto automatic = session.automaticSettings()) {
+        request.autoDetect = request.autoDetect || automatic->autoDetect;
+        request.scriptUrl = automatic->scriptUrl;
+    }
+    if (flags.script && !request.scriptUrl) {
+        lprintf("PROXY: Proxy script: its URL is not known\n");
+    }
+    if (!request.autoDetect && !request.scriptUrl) {
+        return;
+    }
+    // WinHTTP tries discovery first when it is asked for both.
+    const std::string what =
+        (request.autoDetect ? std::string("automatic detection") : std::string()) +
+        (request.autoDetect && request.scriptUrl ? ", then " : "") +
+        (request.scriptUrl ? "'" + shown(*request.scriptUrl) + "'" : std::string());
+    for (const TargetAddress& target : targets) {
+        request.url = scriptUrlFor(target);
+        platform::ProxyScriptQuery query = session.scriptQuery(request);
+        lprintf("PROXY: Proxy script: %s for %s%s\n", what.c_str(), shown(request.url).c_str(),
+                query ? "" : ": cannot be run here");
+        if (query) {
+            scripts.push_back({target, std::move(query)});
+        }
+    }
+}
+
+} // namespace
+
+bool detectProxySettings(methods::RouteTrier* connector, std::vector<ProxyCandidate>& candidates,
+                         TargetList targets) {
+    return detectProxySettings(connector, candidates, std::move(targets),
+                               platform::systemProxySettings());
+}
+
+bool detectProxySettings(methods::RouteTrier* connector, std::vector<ProxyCandidate>& candidates,
+                         TargetList targets, platform::ProxySettingsSource& source) {
+    std::vector<ProxyScriptJob> scripts;
+    return detectProxySettings(connector, candidates, std::move(targets), source, scripts);
+}
+
+bool detectProxySettings(methods::RouteTrier* connector, std::vector<ProxyCandidate>& candidates,
+                         TargetList targets, platform::ProxySettingsSource& source,
+                         std::vector<ProxyScriptJob>& scripts) {
+    std::unique_ptr<platform::ProxySettingsSession> session;
+    switch (source.open(session)) {
+    case platform::ProxySettingsOpen::NoLibrary:
+        lprintf("PROXY: WinINet FAILED\n");
+        return false;
+    case platform::ProxySettingsOpen::NoQueryFunction:
+        lprintf("PROXY: No InternetQueryOption\n");
+        return false;
+    case platform::ProxySettingsOpen::Ready:
+        break;
+    }
+
+    const std::string version = session->versionText();
+    // The major version's first character, shown printable; an empty version or a zero byte
+    // there shows nothing rather than putting a zero byte into the log file.
+    lprintf("PROXY: IE %s Detected\n",
+            printable(std::string(version.substr(0, 1).c_str())).c_str());
+
+    std::vector<std::string> proxyTexts;
+    AutomaticFlags automatic;
+    bool ok;
+    const char major = version.empty() ? '\0' : version[0];
+    if (major == kGlobalVersion) {
+        ok = readGlobal(*session, proxyTexts);
+    } else if (major >= kFirstPerConnectionVersion && major <= kLastPerConnectionVersion) {
+        ok = readConnections(*session, proxyTexts, automatic);
+    } else {
+        lprintf("PROXY: Unknown IE Version %s\n", version.c_str());
+        ok = false;
+    }
+
+    if (ok) {
+        appendCandidates(connector, proxyTexts, targets, "everything", routes::kDetectedWriteOrder,
+                         candidates);
+    }
+    readMachineWide(*session, connector, targets, candidates);
+    gatherScripts(*session, automatic, targets, scripts);
+    return ok;
+}
+
+routes::ProxyEntry parseProxyEntry(const std::string& proxyText, const char* scheme,
+                                   std::string& host, std::uint16_t& port) {
+    const std::string::size_type start = entryStart(proxyText, scheme);
+    if (start == std::string::npos) {
+        return routes::ProxyEntry::Absent;
+    }
+    // Held as a string, the entry is never cut: a long text cannot overrun anything.
+    const std::string entry = proxyText.substr(start, proxyText.find(' ', start) - start);
+    const std::string::size_type colon = entry.find(':');
+    if (colon == std::string::npos) {
+        return routes::ProxyEntry::Absent;
+    }
+    std::uint16_t number = 0;
+    host = entry.substr(0, colon);
+    if (!platform::parsePort(portText(entry, colon), number)) {
+        return routes::ProxyEntry::BadPort;
+    }
+    port = number;
+    return routes::ProxyEntry::Found;
+}
