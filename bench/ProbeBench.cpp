@@ -11,7 +11,8 @@
 #include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "proxy/CTCPProxyConnector.h"
-#include "proxy/ParallelProbe.h"
+#include "proxy/DetectedProbe.h"
+#include "proxy/probe/ParallelProbe.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

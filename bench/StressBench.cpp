@@ -4,16 +4,17 @@
 // threads and descriptors before and after; asserts nothing.
 //
 //   stress_bench [runs]
+#include "FakeProxySettings.h"
 #include "FullListener.h"
 #include "HangingProxies.h"
 #include "MemoryStore.h"
 #include "ProcessFigures.h"
-#include "ProxyListSettings.h"
 
 #include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "proxy/CTCPProxyConnector.h"
-#include "proxy/ParallelProbe.h"
+#include "proxy/DetectedProbe.h"
+#include "proxy/probe/ParallelProbe.h"
 
 #include <algorithm>
 #include <chrono>
@@ -73,7 +74,7 @@ int main(int argc, char** argv) {
         full.push_back(std::make_unique<qvtest::FullListener>());
     }
     const bench::HangingProxies hanging(kSilent, kTrickling);
-    bench::ProxyListSettings settings(serverTexts(hanging, full));
+    qvtest::FakeSettings settings = qvtest::FakeSettings::listing(serverTexts(hanging, full));
     const TargetList targets{{"127.0.0.1", target.port()}};
     qvtest::MemoryStore store;
     CTCPProxyConnector connector(nullptr, &store);

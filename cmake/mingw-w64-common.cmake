@@ -20,8 +20,9 @@ set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
 set(CMAKE_SHARED_LINKER_FLAGS_MINSIZEREL_INIT "-s")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 
-# Test programs run under Wine; the prefix is set by the caller (scripts/test).
-find_program(QV_WINE wine)
+# Test programs run under Wine, with the loader the toolchain file names (Debian keeps the 64-bit
+# one, wine64, out of PATH); the prefix is set by the caller (scripts/test).
+find_program(QV_WINE NAMES ${QV_WINE_NAMES} PATHS /usr/lib/wine)
 if(QV_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QV_WINE})
 endif()

@@ -79,8 +79,9 @@ printf '127.0.0.1 localhost\n%s %s.%s %s\n%s wpad.%s\n' "$ns_ip" "$(hostname)" "
   "$(hostname)" "$host_ip" "$domain" >"/etc/netns/$ns/hosts"
 
 # A prefix of its own, so that its wineserver, which opens the program's sockets, starts inside
-# the namespace.
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+# the namespace; 32-bit unless the caller runs a 64-bit build (WINEARCH=win64).
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH="${WINEARCH:-win32}"
 unset http_proxy https_proxy all_proxy HTTP_PROXY HTTPS_PROXY ALL_PROXY
 in_ns() { ip netns exec "$ns" "$@"; }
 in_ns "$wine" wineboot --init >/dev/null 2>&1
