@@ -4,6 +4,8 @@
 // left to the caller.
 #pragma once
 
+#include "platform/ProxyCredentials.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,8 +24,8 @@ constexpr std::uint32_t kProxyTypeAutoDetect = 0x8;
 // Access type of the global settings that means "through a proxy" (INTERNET_OPEN_TYPE_PROXY).
 constexpr std::uint32_t kAccessTypeProxy = 3;
 
-// A proxy the environment names but no connection method here can speak (SOCKS 5, a proxy
-// reached over TLS, an IPv6 literal, a text that is no host and port).
+// A proxy the environment names but no connection method here can speak (a proxy reached over
+// TLS, an IPv6 literal, a text that is no host and port).
 struct UnusableProxy {
     std::string variable; // the environment variable that named it
     std::string url;      // its value, any user name and password left out
@@ -38,6 +40,9 @@ struct ProxyQueryResult {
     std::optional<std::string> server; // absent when the system gave no text at all
     std::optional<std::string> bypass;
     std::vector<UnusableProxy> unusable; // only the POSIX side names any
+    // The user information of the URL behind the server text's "socks5=" entry; only the POSIX
+    // side names any.
+    ProxyCredentials socks5Credentials;
 };
 
 // Automatic configuration that the user's settings ask for, as the second settings library

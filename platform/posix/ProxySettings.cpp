@@ -1,6 +1,6 @@
 // The proxy environment variables, presented the way WinINet presents one connection: the LAN
-// with the proxy flag and a server text of the form "http=h:p;https=h:p;socks=h:p". Where
-// libproxy is installed, it answers as a configuration script would, for the target itself.
+// with the proxy flag and a server text of the form "http=h:p;https=h:p;socks=h:p;socks5=h:p".
+// Where libproxy is installed, it answers as a configuration script would, for the target itself.
 //
 // The variables follow curl's conventions: a lower-case name wins over its upper-case form,
 // http_proxy and https_proxy serve their own scheme, all_proxy serves the schemes whose own
@@ -49,12 +49,13 @@ Setting readVariable(const Variable& variable) {
     return {variable.lower, std::string()};
 }
 
-enum class ProxyKind { Http, Socks4, Unusable };
+enum class ProxyKind { Http, Socks4, Socks5, Unusable };
 
 struct ParsedProxy {
     ProxyKind kind = ProxyKind::Unusable;
     std::string hostAndPort; // "host:port", when usable
     std::string shownUrl;    // the URL without user name and password, for the log
+    ProxyCredentials credentials;
 };
 
 ProxyKind kindOfScheme(const std::string& scheme) {
@@ -64,7 +65,11 @@ ProxyKind kindOfScheme(const std::string& scheme) {
     if (scheme == "socks4" || scheme == "socks4a" || scheme == "socks") {
         return ProxyKind::Socks4;
     }
-    // socks5 and socks5h need a SOCKS 5 exchange, https a TLS session with the proxy.
+    // The proxy resolves the target's name either way: names always go to a SOCKS 5 proxy.
+    if (scheme == "socks5" || scheme == "socks5h") {
+        return ProxyKind::Socks5;
+    }
+    // https needs a TLS session with the proxy.
     return ProxyKind::Unusable;
 }
 
@@ -131,6 +136,38 @@ bool isHostName(const std::string& host) {
     return std::all_of(labels.begin(), labels.end(), isLabel);
 }
 
+int hexValue(char c) {
+    if (isAsciiDigit(c)) {
+        return c - '0';
+    }
+    const char lower = static_cast<char>(c | 0x20);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+// A URL's user name or password as curl reads it: "%XX" stands for the byte XX.
+std::string percentDecoded(const std::string& text) {
+    std::string decoded;
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        const int high = i + 2 < text.size() && text[i] == '%' ? hexValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low < 0) {
+            decoded += text[i];
+            continue;
+        }
+        decoded += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return decoded;
+}
+
+// "user:password", the password being everything after the first colon.
+ProxyCredentials credentialsOf(const std::string& userInfo) {
+    const auto colon = userInfo.find(':');
+    return {percentDecoded(userInfo.substr(0, colon)),
+            colon == std::string::npos ? std::string()
+                                       : percentDecoded(userInfo.substr(colon + 1))};
+}
+
 ParsedProxy parseProxyUrl(const std::string& url) {
     ParsedProxy parsed;
     std::string scheme;
@@ -142,6 +179,7 @@ ParsedProxy parseProxyUrl(const std::string& url) {
     // The user information goes before any other cut: its password may hold '/', '?' or '#',
     // which would otherwise end the authority early and leave the password in the log.
     if (const auto at = rest.rfind('@'); at != std::string::npos) {
+        parsed.credentials = credentialsOf(rest.substr(0, at));
         rest = rest.substr(at + 1);
     }
     const std::string authority = rest.substr(0, rest.find_first_of("/?#"));
@@ -166,6 +204,8 @@ struct Entries {
     std::string http;
     std::string https;
     std::string socks;
+    std::string socks5;
+    ProxyCredentials socks5Credentials;
     std::vector<UnusableProxy> unusable;
 };
 
@@ -180,6 +220,12 @@ void take(const Setting& setting, std::string* own, std::string* alsoFor, Entrie
     case ProxyKind::Socks4:
         if (entries.socks.empty()) {
             entries.socks = parsed.hostAndPort;
+        }
+        break;
+    case ProxyKind::Socks5:
+        if (entries.socks5.empty()) {
+            entries.socks5 = parsed.hostAndPort;
+            entries.socks5Credentials = parsed.credentials;
         }
         break;
     case ProxyKind::Http:
@@ -211,11 +257,13 @@ ProxyQueryResult readEnvironment() {
     ProxyQueryResult result;
     result.flags = kProxyTypeDirect;
     result.unusable = entries.unusable;
+    result.socks5Credentials = entries.socks5Credentials;
     std::string server;
     for (const auto& [scheme, entry] :
          {std::pair<const char*, const std::string&>{"http", entries.http},
           {"https", entries.https},
-          {"socks", entries.socks}}) {
+          {"socks", entries.socks},
+          {"socks5", entries.socks5}}) {
         if (!entry.empty()) {
             server += (server.empty() ? "" : ";") + std::string(scheme) + "=" + entry;
         }

@@ -1,6 +1,8 @@
 // The values that travel between the connector, the methods, detection and the probe.
 #pragma once
 
+#include "platform/ProxyCredentials.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,12 +30,15 @@ using ProxyMethodCode = std::int32_t;
 constexpr ProxyMethodCode MethodDirect = 0;
 constexpr ProxyMethodCode MethodHttpConnect = 100;
 constexpr ProxyMethodCode MethodSocks = 200;
+constexpr ProxyMethodCode MethodSocks5 = 300;
 constexpr ProxyMethodCode ModeAuto = -10;
 constexpr ProxyMethodCode ModeProbe = -11;
 constexpr ProxyMethodCode ModeDetected = -51;
 constexpr ProxyMethodCode ModeLastGood = -52;
 constexpr ProxyMethodCode ModeManual = -53;
 constexpr ProxyMethodCode ModeStored = -54;
+
+using ProxyCredentials = platform::ProxyCredentials;
 
 // One way to try, as detection finds it and the probe runs it; `connector` makes its try.
 struct ProxyCandidate {
@@ -47,6 +52,7 @@ struct ProxyCandidate {
     std::uint16_t proxyPort = 0;
     std::int32_t error = 0;
     bool connected = false;
-    std::int32_t writeOrder = 0; // connected candidates are recorded lowest pass first
-    std::int32_t elapsedMs = -1; // -1 until the attempt has ended
+    std::int32_t writeOrder = 0;  // connected candidates are recorded lowest pass first
+    std::int32_t elapsedMs = -1;  // -1 until the attempt has ended
+    ProxyCredentials credentials; // empty unless the proxy's URL carried them
 };

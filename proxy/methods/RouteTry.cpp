@@ -4,6 +4,7 @@
 #include "net/CancelToken.h"
 #include "proxy/methods/CDirectMethod.h"
 #include "proxy/methods/CHttpConnectMethod.h"
+#include "proxy/methods/CSocks5Method.h"
 #include "proxy/methods/CSocksMethod.h"
 
 #include <memory>
@@ -12,14 +13,16 @@ namespace methods {
 
 namespace {
 
-std::unique_ptr<AProxyMethod> makeMethod(ProxyMethodCode code) {
-    switch (code) {
+std::unique_ptr<AProxyMethod> makeMethod(const Route& route) {
+    switch (route.method) {
     case MethodDirect:
         return std::make_unique<CDirectMethod>();
     case MethodHttpConnect:
         return std::make_unique<CHttpConnectMethod>();
     case MethodSocks:
         return std::make_unique<CSocksMethod>();
+    case MethodSocks5:
+        return std::make_unique<CSocks5Method>(route.credentials);
     default:
         return nullptr;
     }
@@ -30,13 +33,13 @@ std::unique_ptr<AProxyMethod> makeMethod(ProxyMethodCode code) {
 RouteTrier::~RouteTrier() = default;
 
 Route routeOf(const ProxyCandidate& candidate) {
-    return Route{candidate.method, candidate.targetHost, candidate.targetPort, candidate.proxyHost,
-                 candidate.proxyPort};
+    return Route{candidate.method,    candidate.targetHost, candidate.targetPort,
+                 candidate.proxyHost, candidate.proxyPort,  candidate.credentials};
 }
 
 TryOutcome tryRoute(const Route& route) {
     TryOutcome outcome;
-    const std::unique_ptr<AProxyMethod> method = makeMethod(route.method);
+    const std::unique_ptr<AProxyMethod> method = makeMethod(route);
     if (!method) {
         return outcome;
     }

@@ -1,6 +1,7 @@
 // One try of one route (straight to the target, through an HTTP proxy with CONNECT, or through a
-// SOCKS proxy): it opens a stream or gives the error, and knows nothing of modes, records or who
-// takes the stream over. The stored modes and the probe both try their routes with it.
+// SOCKS 4 or SOCKS 5 proxy): it opens a stream or gives the error, and knows nothing of modes,
+// records or who takes the stream over. The stored modes and the probe both try their routes with
+// it.
 #pragma once
 
 #include "proxy/methods/OwnedStream.h"
@@ -18,6 +19,7 @@ struct Route {
     std::uint16_t targetPort = 0;
     std::string proxyHost; // ignored by the direct method
     std::uint16_t proxyPort = 0;
+    ProxyCredentials credentials{}; // for the SOCKS 5 method only; records hold none
 };
 
 Route routeOf(const ProxyCandidate& candidate);

@@ -90,9 +90,9 @@ std::vector<ProxyCandidate> candidatesOf(const ProxyScriptJob& job,
     ProxyCandidate candidate(trier);
     candidate.targetHost = job.target.host;
     candidate.targetPort = job.target.port;
-    candidate.writeOrder = routes::kScriptWriteOrder;
     for (const ScriptProxy& proxy : entries.proxies) {
         candidate.method = proxy.method;
+        candidate.writeOrder = routes::writeOrderOf(proxy.method, routes::kScriptWriteOrder);
         candidate.proxyHost = proxy.host;
         candidate.proxyPort = proxy.port;
         found.push_back(candidate);

@@ -11,18 +11,18 @@ constexpr const char* kEntrySeparators = ";";
 constexpr const char* kBlanks = " \t\r\n";
 constexpr const char* kHttpsScheme = "https";
 
-enum class Kind { Http, Socks, Direct, Unusable };
+enum class Kind { Http, Socks, Socks5, Direct, Unusable };
 
 struct KindRow {
     const char* name; // a script's keyword, or a scheme as "name://" or "name="
     Kind kind;
 };
 
-// Compared without letter case. SOCKS5 and HTTPS proxies need exchanges this program lacks.
+// Compared without letter case. HTTPS proxies need a TLS session this program lacks.
 constexpr KindRow kKinds[] = {
-    {"proxy", Kind::Http},     {"http", Kind::Http},       {"socks", Kind::Socks},
-    {"socks4", Kind::Socks},   {"socks4a", Kind::Socks},   {"direct", Kind::Direct},
-    {"https", Kind::Unusable}, {"socks5", Kind::Unusable}, {"socks5h", Kind::Unusable},
+    {"proxy", Kind::Http},     {"http", Kind::Http},     {"socks", Kind::Socks},
+    {"socks4", Kind::Socks},   {"socks4a", Kind::Socks}, {"direct", Kind::Direct},
+    {"https", Kind::Unusable}, {"socks5", Kind::Socks5}, {"socks5h", Kind::Socks5},
 };
 
 Kind kindOf(const std::string& name) {
@@ -89,7 +89,9 @@ void readEntry(const std::vector<std::string>& entry, const std::string& written
         return;
     }
     ScriptProxy proxy;
-    proxy.method = kind == Kind::Socks ? MethodSocks : MethodHttpConnect;
+    proxy.method = kind == Kind::Socks    ? MethodSocks
+                   : kind == Kind::Socks5 ? MethodSocks5
+                                          : MethodHttpConnect;
     if (entry.size() > 2 || kind == Kind::Unusable || !readHostAndPort(address, proxy)) {
         entries.unusable.push_back(written);
         return;

@@ -29,6 +29,7 @@ struct ScriptAnswerEntries {
 // Reads a proxy list in any of the forms the systems give: a script's own words ("PROXY h:p;
 // SOCKS h:p; DIRECT"), WinHTTP's ("h:p;h:p", "socks=h:p") and libproxy's URLs
 // ("http://h:p socks4://h:p direct://"). PROXY, HTTP, a bare "h:p", http:// and a list's http= and
-// https= are tried with CONNECT; SOCKS, SOCKS4 and socks4a:// with SOCKS 4; DIRECT adds nothing.
+// https= are tried with CONNECT; SOCKS, SOCKS4 and socks4a:// with SOCKS 4; SOCKS5, socks5:// and
+// socks5h:// with SOCKS 5; DIRECT adds nothing.
 // The list's user information is removed before it is read.
 ScriptAnswerEntries parseScriptAnswer(const std::string& answer);

@@ -21,10 +21,8 @@ struct SchemeRow {
 
 // Tried in this order on every proxy text.
 constexpr SchemeRow kSchemeTable[] = {
-    {nullptr, MethodHttpConnect},
-    {"https", MethodHttpConnect},
-    {"http", MethodHttpConnect},
-    {"socks", MethodSocks},
+    {nullptr, MethodHttpConnect}, {"https", MethodHttpConnect}, {"http", MethodHttpConnect},
+    {"socks", MethodSocks},       {"socks5", MethodSocks5},
 };
 
 // Settings before version 5 have one global proxy; from 5 on, one per connection.
@@ -67,9 +65,15 @@ std::string portText(const std::string& entry, std::string::size_type colon) {
     return entry.substr(colon + 1, end == std::string::npos ? end : end - colon - 1);
 }
 
+// One server text as read, with the credentials its SOCKS 5 entry's URL carried.
+struct ProxyText {
+    std::string text;
+    ProxyCredentials socks5Credentials;
+};
+
 // The user information goes before the text is cut into entries, so none of it becomes a host.
-void takeProxyText(const platform::ProxyQueryResult& result, std::vector<std::string>& proxyTexts) {
-    proxyTexts.push_back(withoutUserInfo(*result.server));
+void takeProxyText(const platform::ProxyQueryResult& result, std::vector<ProxyText>& proxyTexts) {
+    proxyTexts.push_back({withoutUserInfo(*result.server), result.socks5Credentials});
 }
 
 void logUnusable(const platform::ProxyQueryResult& result) {
@@ -78,7 +82,7 @@ void logUnusable(const platform::ProxyQueryResult& result) {
     }
 }
 
-bool readGlobal(platform::ProxySettingsSession& session, std::vector<std::string>& proxyTexts) {
+bool readGlobal(platform::ProxySettingsSession& session, std::vector<ProxyText>& proxyTexts) {
     const platform::ProxyQueryResult result = session.queryGlobal();
     if (result.failed) {
         lprintf("PROXY: InternetQueryOption failed %d\n", static_cast<int>(result.error));
@@ -101,7 +105,7 @@ bool readGlobal(platform::ProxySettingsSession& session, std::vector<std::string
 }
 
 // Every connection is queried and logged even after one has failed.
-bool readConnections(platform::ProxySettingsSession& session, std::vector<std::string>& proxyTexts,
+bool readConnections(platform::ProxySettingsSession& session, std::vector<ProxyText>& proxyTexts,
                      AutomaticFlags& automatic) {
     std::vector<std::string> connections{std::string()};
     for (std::string& name : session.dialUpConnections()) {
@@ -141,15 +145,15 @@ bool readConnections(platform::ProxySettingsSession& session, std::vector<std::s
 }
 
 // `source` names where the texts came from in the "Try" lines, `writeOrder` their records' pass.
-void appendCandidates(methods::RouteTrier* connector, const std::vector<std::string>& proxyTexts,
+void appendCandidates(methods::RouteTrier* connector, const std::vector<ProxyText>& proxyTexts,
                       const TargetList& targets, const char* source, std::int32_t writeOrder,
                       std::vector<ProxyCandidate>& candidates) {
     ProxyCandidate candidate(connector);
-    for (const std::string& text : proxyTexts) {
+    for (const ProxyText& text : proxyTexts) {
         for (const SchemeRow& row : kSchemeTable) {
             std::string host;
             std::uint16_t port = 0;
-            const routes::ProxyEntry entry = parseProxyEntry(text, row.scheme, host, port);
+            const routes::ProxyEntry entry = parseProxyEntry(text.text, row.scheme, host, port);
             if (entry == routes::ProxyEntry::BadPort) {
                 lprintf("PROXY: Not usable: '%s' %s%s%s with no port from 1 to 65535\n", source,
                         row.scheme == nullptr ? "" : row.scheme, row.scheme == nullptr ? "" : "=",
@@ -160,7 +164,9 @@ void appendCandidates(methods::RouteTrier* connector, const std::vector<std::str
             }
             lprintf("PROXY: Try '%s' %s:%d\n", source, shown(host).c_str(), port);
             candidate.method = row.method;
-            candidate.writeOrder = writeOrder;
+            candidate.writeOrder = routes::writeOrderOf(row.method, writeOrder);
+            candidate.credentials =
+                row.method == MethodSocks5 ? text.socks5Credentials : ProxyCredentials();
             candidate.proxyHost = host;
             candidate.proxyPort = port;
             for (const TargetAddress& target : targets) {
@@ -195,7 +201,7 @@ void readMachineWide(platform::ProxySettingsSession& session, methods::RouteTrie
         lprintf(" Bypass list: '%s'", shown(*result->bypass).c_str());
     }
     lprintf("\n");
-    std::vector<std::string> proxyTexts;
+    std::vector<ProxyText> proxyTexts;
     takeProxyText(*result, proxyTexts);
     appendCandidates(connector, proxyTexts, targets, "machine-wide", routes::kMachineWideWriteOrder,
                      candidates);
@@ -268,7 +274,7 @@ bool detectProxySettings(methods::RouteTrier* connector, std::vector<ProxyCandid
     lprintf("PROXY: IE %s Detected\n",
             printable(std::string(version.substr(0, 1).c_str())).c_str());
 
-    std::vector<std::string> proxyTexts;
+    std::vector<ProxyText> proxyTexts;
     AutomaticFlags automatic;
     bool ok;
     const char major = version.empty() ? '\0' : version[0];

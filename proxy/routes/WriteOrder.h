@@ -3,6 +3,8 @@
 // follow in the order detection found them.
 #pragma once
 
+#include "proxy/methods/ProxyTypes.h"
+
 #include <cstdint>
 
 namespace routes {
@@ -13,6 +15,14 @@ constexpr std::int32_t kDetectedWriteOrder = 21;
 // own static proxies, in this order.
 constexpr std::int32_t kScriptWriteOrder = 22;
 constexpr std::int32_t kMachineWideWriteOrder = 23;
+// SOCKS 5 routes, whichever source named them, after every route that older versions wrote, so
+// that readers who take the first records keep finding what they found before.
+constexpr std::int32_t kSocks5WriteOrder = 24;
 constexpr std::int32_t kLastWriteOrder = 49;
+
+// The pass of a route of `method` that a source of pass `sourcePass` names.
+constexpr std::int32_t writeOrderOf(ProxyMethodCode method, std::int32_t sourcePass) {
+    return method == MethodSocks5 ? kSocks5WriteOrder : sourcePass;
+}
 
 } // namespace routes

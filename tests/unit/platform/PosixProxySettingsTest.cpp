@@ -4,6 +4,7 @@
 
 #include "platform/ProxySettings.h"
 #include "proxy/routes/ProxySettingsDetection.h"
+#include "proxy/routes/WriteOrder.h"
 
 #include <gtest/gtest.h>
 
@@ -80,12 +81,13 @@ TEST(PosixProxySettings, EnvironmentBecomesTheLanServerText) {
         {{{"http_proxy", "http://user:secret@p:3128/"}}, "http=p:3128", {}},
         {{{"http_proxy", "http://user:s3cr#t@p:3128"}}, "http=p:3128", {}},
         {{{"http_proxy", "http://user:a/b?c@p:3128/x"}}, "http=p:3128", {}},
-        {{{"all_proxy", "socks5://u:a/b@s:1080"}}, std::nullopt, {"all_proxy=socks5://s:1080"}},
+        {{{"all_proxy", "socks5://u:a/b@s:1080"}}, "socks5=s:1080", {}},
         {{{"https_proxy", "gopher://u:p?w@g:70"}}, std::nullopt, {"https_proxy=gopher://g:70"}},
-        {{{"all_proxy", "socks5://s:1080"}}, std::nullopt, {"all_proxy=socks5://s:1080"}},
-        {{{"http_proxy", "h:1"}, {"ALL_PROXY", "socks5h://s:1080"}},
-         "http=h:1",
-         {"ALL_PROXY=socks5h://s:1080"}},
+        {{{"all_proxy", "socks5://s:1080"}}, "socks5=s:1080", {}},
+        {{{"http_proxy", "h:1"}, {"ALL_PROXY", "socks5h://s:1080"}}, "http=h:1;socks5=s:1080", {}},
+        {{{"https_proxy", "socks5://first:1"}, {"all_proxy", "socks4://s:2"}},
+         "socks=s:2;socks5=first:1",
+         {}},
         {{{"https_proxy", "https://user:pw@tls:443"}},
          std::nullopt,
          {"https_proxy=https://tls:443"}},
@@ -126,6 +128,32 @@ TEST(PosixProxySettings, EnvironmentBecomesTheLanServerText) {
     }
 }
 
+// The user information of a SOCKS 5 URL travels beside the server text, decoded as curl does;
+// no other URL's does.
+TEST(PosixProxySettings, Socks5UrlsKeepTheirCredentialsApartFromTheServerText) {
+    struct Case {
+        std::map<std::string, std::string> environment;
+        std::string user;
+        std::string password;
+    };
+    const Case cases[] = {
+        {{{"all_proxy", "socks5://u:a/b@s:1080"}}, "u", "a/b"},
+        {{{"all_proxy", "socks5h://us%40r:p%3aw%2@s:1080/"}}, "us@r", "p:w%2"},
+        {{{"all_proxy", "socks5://only-user@s:1080"}}, "only-user", ""},
+        {{{"all_proxy", "socks5://s:1080"}}, "", ""},
+        {{{"http_proxy", "http://h:pw@p:1"}, {"all_proxy", "socks5://s:1080"}}, "", ""},
+        {{{"all_proxy", "socks4://u:pw@s:1080"}}, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.environment.begin()->second);
+        const ProxyEnvironment environment(c.environment);
+        const platform::ProxyQueryResult lan = queryLan();
+        EXPECT_EQ(c.user, lan.socks5Credentials.user);
+        EXPECT_EQ(c.password, lan.socks5Credentials.password);
+        EXPECT_EQ(std::string::npos, lan.server.value_or("").find('@'));
+    }
+}
+
 TEST(PosixProxySettings, NoProxyIsTheBypassText) {
     const ProxyEnvironment environment({{"http_proxy", "p:1"}, {"NO_PROXY", "localhost,.corp"}});
     EXPECT_EQ(std::optional<std::string>("localhost,.corp"), queryLan().bypass);
@@ -154,24 +182,31 @@ bool libproxyInstalled() {
 
 TEST(PosixProxySettings, DetectionReadsTheEnvironmentAsTheLan) {
     const ProxyEnvironment environment(
-        {{"https_proxy", "http://p:3128"}, {"all_proxy", "socks5://s:1080"}});
+        {{"https_proxy", "http://p:3128"}, {"all_proxy", "socks5://u:pw@s:1080"}});
     const qvtest::LogCapture log;
     std::vector<ProxyCandidate> candidates;
 
     EXPECT_TRUE(detectProxySettings(nullptr, candidates, {{"updates.example.com", 443}}));
 
     std::vector<std::string> expected = {
-        "PROXY: IE 9 Detected", "PROXY: Connection 'LAN'  Proxy Server: 'https=p:3128'",
-        "PROXY: Not usable: all_proxy=socks5://s:1080", "PROXY: Try 'everything' p:3128"};
+        "PROXY: IE 9 Detected",
+        "PROXY: Connection 'LAN'  Proxy Server: 'https=p:3128;socks5=s:1080'",
+        "PROXY: Try 'everything' p:3128", "PROXY: Try 'everything' s:1080"};
     if (libproxyInstalled()) {
         expected.push_back(
             "PROXY: Proxy script: automatic detection for https://updates.example.com/");
     }
     EXPECT_EQ(expected, log.lines());
-    ASSERT_EQ(1u, candidates.size());
+    ASSERT_EQ(2u, candidates.size());
     EXPECT_EQ(MethodHttpConnect, candidates[0].method);
     EXPECT_EQ("p", candidates[0].proxyHost);
     EXPECT_EQ(3128, candidates[0].proxyPort);
+    EXPECT_TRUE(candidates[0].credentials.empty());
+    EXPECT_EQ(MethodSocks5, candidates[1].method);
+    EXPECT_EQ("s", candidates[1].proxyHost);
+    EXPECT_EQ(routes::kSocks5WriteOrder, candidates[1].writeOrder);
+    EXPECT_EQ("u", candidates[1].credentials.user);
+    EXPECT_EQ("pw", candidates[1].credentials.password);
 }
 
 // libproxy as Debian ships it (libproxy1v5) reads the same variables by its own rules; what it

@@ -7,6 +7,7 @@
 #include "proxy/methods/AProxyMethod.h"
 #include "proxy/methods/CDirectMethod.h"
 #include "proxy/methods/CHttpConnectMethod.h"
+#include "proxy/methods/CSocks5Method.h"
 #include "proxy/methods/CSocksMethod.h"
 
 #include <gtest/gtest.h>
@@ -366,6 +367,217 @@ TEST_F(SocksMethodTest, NamesTooLongForThe4aRequestFailWithoutSendingIt) {
     const Attempt longest = Attempt::run(fitting, &fits, std::string(490, 'n'), 80);
     EXPECT_TRUE(longest.connected);
     EXPECT_EQ(500u, longest.proxyReceived.size());
+}
+
+const std::string kGreeting = bytes({5, 1, 0});
+const std::string kOfferingGreeting = bytes({5, 2, 0, 2});
+const std::string kSocks5Request = bytes({5, 1, 0, 1, 10, 0, 0, 5, 0, 80});
+const std::string kLogin = bytes({1, 4}) + "user" + bytes({6}) + "s3cret";
+const std::string kBoundIpv4 = bytes({5, 0, 0, 1, 192, 0, 2, 1, 4, 56});
+
+struct Socks5Row {
+    std::string name;
+    ProxyCredentials credentials;
+    std::function<void(ScriptedPeer&)> script;
+    bool connected;
+    std::vector<std::string> log; // each behind "PROXY: [SOCKS5 10.0.0.5:80] "
+    std::string received;
+};
+
+void checkSocks5(const Socks5Row& row) {
+    ScriptedPeer proxy;
+    row.script(proxy);
+    CSocks5Method method(row.credentials);
+    const Attempt attempt = Attempt::run(method, &proxy, "10.0.0.5", 80);
+    std::vector<std::string> log;
+    for (const std::string& line : row.log) {
+        log.push_back("PROXY: [SOCKS5 10.0.0.5:80] " + line);
+    }
+    EXPECT_EQ(row.connected, attempt.connected) << row.name;
+    EXPECT_EQ(0, attempt.lastError) << row.name;
+    EXPECT_EQ(log, attempt.log) << row.name;
+    EXPECT_EQ(row.received, attempt.proxyReceived) << row.name;
+}
+
+TEST_F(ProxyMethodTest, Socks5NegotiatesThenReadsTheReplyByItsAddressType) {
+    const ProxyCredentials login{"user", "s3cret"};
+    std::vector<Socks5Row> rows = {
+        {"IPv4 bound address",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({5, 0})).receive(10).send(kBoundIpv4);
+         },
+         true,
+         {},
+         kGreeting + kSocks5Request},
+        {"name and IPv6 bound addresses, in pieces",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({5})).pause(20).send(bytes({0})).receive(10);
+             p.send(bytes({5, 0, 0, 3, 4}) + "bind").pause(20).send(bytes({0, 80}));
+         },
+         true,
+         {},
+         kGreeting + kSocks5Request},
+        {"password accepted",
+         login,
+         [](ScriptedPeer& p) {
+             p.receive(4).send(bytes({5, 2})).receive(kLogin.size()).send(bytes({1, 0}));
+             p.receive(10).send(bytes({5, 0, 0, 4}) + std::string(16, '\1') + bytes({0, 1}));
+         },
+         true,
+         {},
+         kOfferingGreeting + kLogin + kSocks5Request},
+        {"password offered, not asked for",
+         login,
+         [](ScriptedPeer& p) {
+             p.receive(4).send(bytes({5, 0})).receive(10).send(kBoundIpv4);
+         },
+         true,
+         {},
+         kOfferingGreeting + kSocks5Request},
+        {"password refused",
+         login,
+         [](ScriptedPeer& p) {
+             p.receive(4).send(bytes({5, 2})).receive(kLogin.size()).send(bytes({1, 1})).close();
+         },
+         false,
+         {"user name and password refused (status 1)"},
+         kOfferingGreeting + kLogin},
+        {"password reply of version 5",
+         login,
+         [](ScriptedPeer& p) {
+             p.receive(4).send(bytes({5, 2})).receive(kLogin.size()).send(bytes({5, 0})).close();
+         },
+         false,
+         {"password reply version 5 (expected 1)"},
+         kOfferingGreeting + kLogin},
+        {"no acceptable method",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({5, 0xFF})).close();
+         },
+         false,
+         {"proxy accepts none of the methods offered (none)"},
+         kGreeting},
+        {"password chosen though not offered",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({5, 2})).close();
+         },
+         false,
+         {"proxy chose method 2, which was not offered"},
+         kGreeting},
+        {"a SOCKS 4 proxy's answer",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({0, 91})).close();
+         },
+         false,
+         {"method choice version 0 (expected 5)"},
+         kGreeting},
+        {"one byte of the choice, then close",
+         {},
+         [](ScriptedPeer& p) { p.receive(3).send(bytes({5})).close(); },
+         false,
+         {"error reading method choice: 1 of 2 bytes, error 0"},
+         kGreeting},
+        {"bound address cut short",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({5, 0})).receive(10).send(bytes({5, 0, 0, 1, 1, 2})).close();
+         },
+         false,
+         {"error reading reply: 2 of 6 bytes, error 0"},
+         kGreeting + kSocks5Request},
+        {"unknown bound address type",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({5, 0})).receive(10).send(bytes({5, 0, 0, 2, 1, 2})).close();
+         },
+         false,
+         {"reply with bound address type 2 (expected 1, 3 or 4)"},
+         kGreeting + kSocks5Request},
+        {"reply of version 4",
+         {},
+         [](ScriptedPeer& p) {
+             p.receive(3).send(bytes({5, 0})).receive(10).send(bytes({4, 0, 0, 1}));
+         },
+         false,
+         {"reply version 4 (expected 5)"},
+         kGreeting + kSocks5Request},
+    };
+    const char* texts[] = {"",
+                           "general SOCKS server failure",
+                           "connection not allowed by ruleset",
+                           "network unreachable",
+                           "host unreachable",
+                           "connection refused",
+                           "TTL expired",
+                           "command not supported",
+                           "address type not supported",
+                           "unknown reply code"};
+    for (int code = 1; code <= 9; ++code) {
+        rows.push_back({"reply " + std::to_string(code),
+                        {},
+                        [code](ScriptedPeer& p) {
+                            p.receive(3)
+                                .send(bytes({5, 0}))
+                                .receive(10)
+                                .send(bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0}));
+                        },
+                        false,
+                        {"reply " + std::to_string(code) + ": " + texts[code]},
+                        kGreeting + kSocks5Request});
+    }
+    for (const Socks5Row& row : rows) {
+        checkSocks5(row);
+    }
+}
+
+// What the target sends right behind the reply is the stream's, not the handshake's.
+TEST_F(ProxyMethodTest, Socks5LeavesTheTargetsFirstBytesInTheStream) {
+    ScriptedPeer proxy;
+    proxy.receive(3)
+        .send(bytes({5, 0}))
+        .receive(10)
+        .send(bytes({5, 0, 0, 3, 1, 'b', 0, 80}) + "220 ready\r\n");
+    proxy.start();
+    CSocks5Method method;
+    CTCPSocket* socket = nullptr;
+    ASSERT_TRUE(method.connect(&socket, "10.0.0.5", 80, "127.0.0.1", proxy.port()));
+    const std::unique_ptr<CTCPSocket> owned(socket);
+    char line[32];
+    int error = -1;
+    EXPECT_EQ(9, socket->readLine(line, sizeof line, &error));
+    EXPECT_EQ(std::string("220 ready"), line);
+    socket->close();
+}
+
+TEST_F(ProxyMethodTest, Socks5RefusesWhatItCannotSendBeforeReachingTheProxy) {
+    struct Row {
+        std::string host;
+        ProxyCredentials credentials;
+        std::string line;
+    };
+    const Row rows[] = {
+        {std::string(256, 'n'), {}, "target host refused: a name longer than 255 bytes"},
+        {"a\nb", {}, "target host refused: it holds a line break or a zero byte"},
+        {"t",
+         {std::string(256, 'u'), "s3cret"},
+         "user name or password empty or longer than 255 bytes: not sent"},
+        {"t", {"user", ""}, "user name or password empty or longer than 255 bytes: not sent"},
+    };
+    for (const Row& row : rows) {
+        CSocks5Method method(row.credentials);
+        const Attempt attempt =
+            Attempt::run(method, nullptr, row.host, 80, "127.0.0.1", ScriptedPeer::closedPort());
+        EXPECT_FALSE(attempt.connected);
+        EXPECT_EQ(10022, attempt.lastError);
+        EXPECT_EQ(
+            std::vector<std::string>{"PROXY: [SOCKS5 " + printable(row.host) + ":80] " + row.line},
+            attempt.log);
+    }
 }
 
 TEST_F(ProxyMethodTest, DirectAndNullMethods) {

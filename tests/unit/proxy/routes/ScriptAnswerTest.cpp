@@ -30,9 +30,11 @@ TEST(ScriptAnswer, EveryFormOfProxyListGivesItsProxiesInOrder) {
         {"DIRECT", {}, {}},
         {"", {}, {}},
         {"HTTPS t:443; SOCKS5 s:1080; PROXY a:80",
-         {{MethodHttpConnect, "a", 80}},
-         {"HTTPS t:443", "SOCKS5 s:1080"}},
-        {"socks5://s:1080 https://t:443", {}, {"socks5://s:1080", "https://t:443"}},
+         {{MethodSocks5, "s", 1080}, {MethodHttpConnect, "a", 80}},
+         {"HTTPS t:443"}},
+        {"socks5://s:1080 https://t:443 socks5h://u:1081/",
+         {{MethodSocks5, "s", 1080}, {MethodSocks5, "u", 1081}},
+         {"https://t:443"}},
         {"https=t:443;HTTPS=u:8443",
          {{MethodHttpConnect, "t", 443}, {MethodHttpConnect, "u", 8443}},
          {}},
@@ -44,7 +46,7 @@ TEST(ScriptAnswer, EveryFormOfProxyListGivesItsProxiesInOrder) {
         // No part of a password becomes a host or an unusable entry, whatever it holds.
         {"http://user:s3cr3t==@h:3128", {{MethodHttpConnect, "h", 3128}}, {}},
         {"PROXY tok=en@h:8080", {{MethodHttpConnect, "h", 8080}}, {}},
-        {"socks5://u:p@ss:w/#%@s:1080", {}, {"socks5://s:1080"}},
+        {"socks5://u:p@ss:w/#%@s:1080", {{MethodSocks5, "s", 1080}}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
