@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Starts a real HTTP proxy (tinyproxy), a real SOCKS 4 proxy (dante) and an echo server behind
-# them, each on a free loopback port with a configuration of its own, for the tests of both
-# builds; or stops them again.
-#   real_proxies.sh start DIR   writes DIR/{echo,http,socks}.port
+# Starts a real HTTP proxy (tinyproxy), a real SOCKS 4 proxy (dante), a SOCKS 5-only dante,
+# microsocks asking for a user name and password, and an echo server behind them, each on a free
+# loopback port with a configuration of its own, for the tests of both builds; or stops them.
+# The two SOCKS 5 proxies run with a hosts file of their own (a mount namespace) that names the
+# echo server, so that only they can resolve DIR/proxy-only.name.
+#   real_proxies.sh start DIR   writes DIR/{echo,http,socks,socks5,microsocks}.port,
+#                               DIR/proxy-only.name and DIR/microsocks.login ("user password")
 #   real_proxies.sh stop DIR
 set -uo pipefail
 action=$1 dir=$2
@@ -22,7 +25,7 @@ wait_for_port() { # name port
 }
 
 stop_all() {
-  for name in echo tinyproxy danted; do
+  for name in echo tinyproxy danted danted5 microsocks; do
     if [ -f "$dir/$name.pid" ]; then
       kill "$(cat "$dir/$name.pid")" 2>/dev/null
       rm -f "$dir/$name.pid"
@@ -84,12 +87,54 @@ CONF
   danted -f "$dir/danted.conf" -N 1 </dev/null >>"$dir/danted.out" 2>&1 &
   echo $! >"$dir/danted.pid"
 
+  # The hosts file the SOCKS 5 proxies read, bound over /etc/hosts in a mount namespace of their
+  # own; the tests' programs read the machine's, where the name is unknown.
+  proxy_only_name=proxy-only.qvsocks5.invalid
+  printf '127.0.0.1 localhost %s\n' "$proxy_only_name" >"$dir/proxy-hosts"
+  with_proxy_hosts() {
+    exec unshare --mount --propagation private \
+      sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$dir/proxy-hosts" "$@"
+  }
+
+  socks5_port=$(free_port)
+  cat >"$dir/danted5.conf" <<CONF
+logoutput: $dir/danted5.log
+internal: 127.0.0.1 port = $socks5_port
+external: 127.0.0.1
+clientmethod: none
+socksmethod: none
+user.privileged: root
+user.unprivileged: nobody
+client pass {
+  from: 127.0.0.0/8 to: 0.0.0.0/0
+}
+socks pass {
+  from: 127.0.0.0/8 to: 127.0.0.0/8
+  command: connect
+  proxyprotocol: socks_v5
+}
+CONF
+  with_proxy_hosts danted -f "$dir/danted5.conf" -N 1 </dev/null >>"$dir/danted5.out" 2>&1 &
+  echo $! >"$dir/danted5.pid"
+
+  microsocks_port=$(free_port)
+  microsocks_user=qvuser microsocks_password='pa:ss@w/rd'
+  with_proxy_hosts microsocks -i 127.0.0.1 -p "$microsocks_port" -u "$microsocks_user" \
+    -P "$microsocks_password" </dev/null >>"$dir/microsocks.out" 2>&1 &
+  echo $! >"$dir/microsocks.pid"
+
   wait_for_port echo "$echo_port" && wait_for_port tinyproxy "$http_port" &&
-    wait_for_port danted "$socks_port" || { stop_all; exit 1; }
+    wait_for_port danted "$socks_port" && wait_for_port danted5 "$socks5_port" &&
+    wait_for_port microsocks "$microsocks_port" || { stop_all; exit 1; }
   echo "$echo_port" >"$dir/echo.port"
   echo "$http_port" >"$dir/http.port"
   echo "$socks_port" >"$dir/socks.port"
-  echo "echo on $echo_port, tinyproxy $(tinyproxy -v | awk '{print $2}') on $http_port, dante on $socks_port"
+  echo "$socks5_port" >"$dir/socks5.port"
+  echo "$microsocks_port" >"$dir/microsocks.port"
+  echo "$proxy_only_name" >"$dir/proxy-only.name"
+  echo "$microsocks_user $microsocks_password" >"$dir/microsocks.login"
+  echo "echo on $echo_port, tinyproxy $(tinyproxy -v | awk '{print $2}') on $http_port, dante on $socks_port," \
+    "SOCKS 5-only dante on $socks5_port, microsocks on $microsocks_port"
   ;;
 stop)
   stop_all

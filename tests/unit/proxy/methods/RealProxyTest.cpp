@@ -1,17 +1,25 @@
-// The tunnel methods through real proxies (tinyproxy for HTTP CONNECT, dante for SOCKS 4) to an
-// echo server, all started for these tests on free loopback ports.
+// The tunnel methods through real proxies (tinyproxy for HTTP CONNECT, dante for SOCKS 4, a
+// SOCKS 5-only dante and microsocks with a password for SOCKS 5) to an echo server, all started
+// for these tests on free loopback ports.
 #include "LogCapture.h"
+#include "MemoryStore.h"
 #include "TestSupport.h"
 
 #include "net/ASocket.h"
 #include "net/CTCPSocket.h"
+#include "proxy/CTCPProxyConnector.h"
+#include "proxy/StoredRecords.h"
 #include "proxy/methods/CHttpConnectMethod.h"
+#include "proxy/methods/CSocks5Method.h"
 #include "proxy/methods/CSocksMethod.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -25,9 +33,21 @@ std::string proxiesFolder() {
     return qvtest::hostPath(folder);
 }
 
+std::string firstLineOf(const std::string& file) {
+    const std::string text = qvtest::readText(proxiesFolder() + "/" + file);
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
 std::uint16_t portOf(const std::string& name) {
-    return static_cast<std::uint16_t>(
-        std::atoi(qvtest::readText(proxiesFolder() + "/" + name + ".port").c_str()));
+    return static_cast<std::uint16_t>(std::atoi(firstLineOf(name + ".port").c_str()));
+}
+
+// microsocks' user name and password, as "user password".
+ProxyCredentials microsocksLogin() {
+    std::istringstream words(firstLineOf("microsocks.login"));
+    ProxyCredentials login;
+    words >> login.user >> login.password;
+    return login;
 }
 
 class RealProxyTest : public testing::Test {
@@ -54,6 +74,30 @@ protected:
             tunnel.read(CTCPSocket::BlockingAll, &back[0], static_cast<int>(back.size()), &error));
         EXPECT_EQ(0, error);
         return back;
+    }
+
+    // Connects through a SOCKS 5 proxy to the echo server by the name only the proxy resolves,
+    // prints how long the handshake took, and checks bytes go both ways.
+    static void socks5RoundTrip(const char* proxyName, const ProxyCredentials& login,
+                                std::uint16_t proxyPort, std::uint16_t echoPort) {
+        const std::string name = firstLineOf("proxy-only.name");
+        ASSERT_THROW(ASocket::lookupHostname(name), std::exception)
+            << name << " must be known to the proxy only";
+        qvtest::LogCapture log;
+        CSocks5Method method(login);
+        CTCPSocket* tunnel = nullptr;
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(method.connect(&tunnel, name, echoPort, "127.0.0.1", proxyPort))
+            << testing::PrintToString(log.lines());
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::cout << "SOCKS 5 handshake through " << proxyName << ": "
+                  << std::chrono::duration_cast<std::chrono::microseconds>(took).count() / 1000.0
+                  << " ms (connect to the proxy included)" << std::endl;
+        const std::unique_ptr<CTCPSocket> owned(tunnel);
+        EXPECT_EQ("through " + std::string(proxyName) + "\n",
+                  roundTrip(*tunnel, "through " + std::string(proxyName) + "\n"));
+        EXPECT_EQ(std::string(4000, 'z'), roundTrip(*tunnel, std::string(4000, 'z')));
+        tunnel->close();
     }
 
     std::uint16_t echo = 0;
@@ -87,6 +131,60 @@ TEST_F(RealProxyTest, Socks4ThroughDanteCarriesBytesBothWays) {
     EXPECT_EQ("through dante\n", roundTrip(*tunnel, "through dante\n"));
     EXPECT_EQ(std::string(4000, 'z'), roundTrip(*tunnel, std::string(4000, 'z')));
     tunnel->close();
+}
+
+TEST_F(RealProxyTest, Socks5ThroughASocks5OnlyDanteReachesANameOnlyTheProxyKnows) {
+    socks5RoundTrip("dante", {}, portOf("socks5"), echo);
+
+    qvtest::LogCapture log;
+    CSocksMethod socks4;
+    CTCPSocket* none = nullptr;
+    EXPECT_FALSE(socks4.connect(&none, "127.0.0.1", echo, "127.0.0.1", portOf("socks5")))
+        << "this dante speaks SOCKS 5 only";
+}
+
+TEST_F(RealProxyTest, Socks5ThroughMicrosocksLogsInWithTheUrlsCredentialsOnly) {
+    const ProxyCredentials login = microsocksLogin();
+    ASSERT_FALSE(login.password.empty());
+    socks5RoundTrip("microsocks", login, portOf("microsocks"), echo);
+
+    struct Row {
+        ProxyCredentials credentials;
+        std::string line;
+    };
+    const Row rows[] = {
+        {{}, "proxy accepts none of the methods offered (none)"},
+        // microsocks answers status 2 where RFC 1929 asks only for "not 0".
+        {{login.user, "wrong"}, "user name and password refused (status "},
+    };
+    for (const Row& row : rows) {
+        qvtest::LogCapture log;
+        CSocks5Method method(row.credentials);
+        CTCPSocket* none = nullptr;
+        EXPECT_FALSE(method.connect(&none, "127.0.0.1", echo, "127.0.0.1", portOf("microsocks")));
+        const std::string expected =
+            "PROXY: [SOCKS5 127.0.0.1:" + std::to_string(echo) + "] " + row.line;
+        ASSERT_EQ(1u, log.lines().size());
+        EXPECT_EQ(expected, log.lines()[0].substr(0, expected.size()));
+    }
+}
+
+// A stored record with method 300, as an installer or an administrator writes one on Windows,
+// where no system setting names a SOCKS 5 proxy.
+TEST_F(RealProxyTest, AManualRecordWithMethod300TunnelsThroughSocks5) {
+    qvtest::MemoryStore store;
+    store.put(records::kManual, records::kProxyMethod, "300");
+    store.put(records::kManual, records::kProxyHost, "127.0.0.1");
+    store.put(records::kManual, records::kProxyPort, std::to_string(portOf("socks5")));
+    store.put(records::kManual, records::kAddress, firstLineOf("proxy-only.name"));
+    store.put(records::kManual, records::kPort, std::to_string(echo));
+    CTCPProxyConnector connector(nullptr, &store);
+    EXPECT_TRUE(connector.connect(TargetList{}, ModeManual, "", 0));
+
+    store.put(records::kManual, records::kProxyPort, std::to_string(portOf("socks")));
+    qvtest::LogCapture log;
+    EXPECT_FALSE(connector.connect(TargetList{}, ModeManual, "", 0))
+        << "the SOCKS 4 dante does not answer SOCKS 5";
 }
 
 } // namespace
