@@ -130,7 +130,7 @@ bool isPort(const std::string& text) {
            std::stol(text) <= kMaxPort;
 }
 
-enum class Kind { Http, Socks4, Unusable };
+enum class Kind { Http, Socks4, Socks5, Unusable };
 
 struct Route {
     Kind kind = Kind::Unusable;
@@ -169,6 +169,8 @@ Route routeOf(const std::string& url) {
         route.kind = Kind::Http;
     } else if (scheme == "socks4" || scheme == "socks4a" || scheme == "socks") {
         route.kind = Kind::Socks4;
+    } else if (scheme == "socks5" || scheme == "socks5h") {
+        route.kind = Kind::Socks5;
     }
     return route;
 }
@@ -195,6 +197,7 @@ Presented expectedFor(const std::map<std::string, std::string>& set) {
     std::string httpEntry;
     std::string httpsEntry;
     std::string socksEntry;
+    std::string socks5Entry;
     Presented presented;
     for (const auto& [variable, serves] :
          {std::pair<decltype(http), std::vector<std::string*>>{http, {&httpEntry}},
@@ -210,6 +213,8 @@ Presented expectedFor(const std::map<std::string, std::string>& set) {
             presented.unusable.push_back(variable.first);
         } else if (route.kind == Kind::Socks4 && socksEntry.empty()) {
             socksEntry = route.hostAndPort;
+        } else if (route.kind == Kind::Socks5 && socks5Entry.empty()) {
+            socks5Entry = route.hostAndPort;
         } else if (route.kind == Kind::Http) {
             for (std::string* entry : serves) {
                 if (entry != nullptr) {
@@ -220,7 +225,8 @@ Presented expectedFor(const std::map<std::string, std::string>& set) {
     }
     for (const auto& [scheme, entry] : {std::pair<const char*, std::string>{"http", httpEntry},
                                         {"https", httpsEntry},
-                                        {"socks", socksEntry}}) {
+                                        {"socks", socksEntry},
+                                        {"socks5", socks5Entry}}) {
         if (!entry.empty()) {
             presented.server +=
                 (presented.server.empty() ? "" : ";") + std::string(scheme) + "=" + entry;

@@ -111,9 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(candidates.size() % targets.size() == 0, "every proxy tried for every target");
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const ProxyCandidate& candidate = candidates[i];
-        require(candidate.method == MethodHttpConnect || candidate.method == MethodSocks,
-                "a CONNECT or SOCKS candidate", std::to_string(candidate.method));
-        require(candidate.writeOrder == routes::kDetectedWriteOrder, "the detection's write pass");
+        require(candidate.method == MethodHttpConnect || candidate.method == MethodSocks ||
+                    candidate.method == MethodSocks5,
+                "a CONNECT, SOCKS or SOCKS 5 candidate", std::to_string(candidate.method));
+        require(candidate.writeOrder ==
+                    routes::writeOrderOf(candidate.method, routes::kDetectedWriteOrder),
+                "the detection's write pass, or SOCKS 5's");
         require(candidate.targetHost == targets[i % targets.size()].host &&
                     candidate.targetPort == targets[i % targets.size()].port,
                 "the targets in their order");

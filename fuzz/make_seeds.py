@@ -174,7 +174,11 @@ def mask_bitmap():
 def socks_reply():
     for name, data in (("granted", b"\x00\x5a\x1f\x90\x7f\x00\x00\x01"),
                        ("rejected", b"\x00\x5b\x00\x00\x00\x00\x00\x00"),
-                       ("version-4", b"\x04\x5a\x00\x00\x00\x00\x00\x00")):
+                       ("version-4", b"\x04\x5a\x00\x00\x00\x00\x00\x00"),
+                       ("socks5-bound-ipv4", b"\x05\x00\x00\x01\x7f\x00\x00\x01\x1f\x90"),
+                       ("socks5-bound-name", b"\x05\x00\x00\x03\x04bind\x00\x50"),
+                       ("socks5-refused", b"\x05\x05\x00\x01\x00\x00\x00\x00\x00\x00"),
+                       ("socks5-ipv6-host", b"[2001:db8::1]")):
         write("socks_reply", name, data)
 
 

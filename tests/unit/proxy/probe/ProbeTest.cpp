@@ -124,6 +124,12 @@ TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
          {"100"},
          {"PROXY: Already a candidate: 'script' 127.0.0.1:H",
           "PROXY: [100] [127.0.0.1:C]via[127.0.0.1:H] [OK:0]"}},
+        {"a SOCKS 5 proxy named first is recorded after the others, in a pass of its own",
+         false,
+         "SOCKS5 127.0.0.1:S; PROXY 127.0.0.1:H",
+         false,
+         {"100", "300"},
+         {"PROXY: [300] [127.0.0.1:C]via[127.0.0.1:S] [OK:0]"}},
         {"a script that never answers costs only its deadline",
          false,
          "",
@@ -143,12 +149,16 @@ TEST_F(ProbeTest, AScriptsProxiesJoinTheRunningProbeOnceEach) {
         ScriptedPeer http;
         http.receiveUntil("\r\n\r\n").send(established);
         http.start();
+        ScriptedPeer socks5;
+        socks5.receive(3).send(std::string("\5\0", 2)).receive(10);
+        socks5.send(std::string("\5\0\0\1\0\0\0\0\0\0", 10)).start();
         ScriptedPeer target;
         target.start();
         const std::uint16_t targetPort = row.directWorks ? target.port() : closed;
         auto named = [&](std::string text) {
-            for (auto [mark, port] :
-                 {std::pair<std::string, std::uint16_t>{"C", closed}, {"H", http.port()}}) {
+            for (auto [mark, port] : {std::pair<std::string, std::uint16_t>{"C", closed},
+                                      {"H", http.port()},
+                                      {"S", socks5.port()}}) {
                 for (auto at = text.find(":" + mark); at != std::string::npos;
                      at = text.find(":" + mark)) {
                     text.replace(at + 1, 1, std::to_string(port));
