@@ -369,180 +369,79 @@ TEST_F(SocksMethodTest, NamesTooLongForThe4aRequestFailWithoutSendingIt) {
     EXPECT_EQ(500u, longest.proxyReceived.size());
 }
 
-const std::string kGreeting = bytes({5, 1, 0});
-const std::string kOfferingGreeting = bytes({5, 2, 0, 2});
-const std::string kSocks5Request = bytes({5, 1, 0, 1, 10, 0, 0, 5, 0, 80});
-const std::string kLogin = bytes({1, 4}) + "user" + bytes({6}) + "s3cret";
-const std::string kBoundIpv4 = bytes({5, 0, 0, 1, 192, 0, 2, 1, 4, 56});
-
+// A SOCKS 5 proxy's answers, step by step; an empty step is never reached. The proxy closes after
+// its last step.
 struct Socks5Row {
-    std::string name;
-    ProxyCredentials credentials;
-    std::function<void(ScriptedPeer&)> script;
+    const char* name;
+    bool withPassword; // the method holds the user name and password below
+    std::string choice, loginReply, reply;
     bool connected;
-    std::vector<std::string> log; // each behind "PROXY: [SOCKS5 10.0.0.5:80] "
-    std::string received;
+    const char* line; // behind "PROXY: [SOCKS5 10.0.0.5:80] "; empty: none
 };
 
-void checkSocks5(const Socks5Row& row) {
-    ScriptedPeer proxy;
-    row.script(proxy);
-    CSocks5Method method(row.credentials);
-    const Attempt attempt = Attempt::run(method, &proxy, "10.0.0.5", 80);
-    std::vector<std::string> log;
-    for (const std::string& line : row.log) {
-        log.push_back("PROXY: [SOCKS5 10.0.0.5:80] " + line);
-    }
-    EXPECT_EQ(row.connected, attempt.connected) << row.name;
-    EXPECT_EQ(0, attempt.lastError) << row.name;
-    EXPECT_EQ(log, attempt.log) << row.name;
-    EXPECT_EQ(row.received, attempt.proxyReceived) << row.name;
-}
-
 TEST_F(ProxyMethodTest, Socks5NegotiatesThenReadsTheReplyByItsAddressType) {
-    const ProxyCredentials login{"user", "s3cret"};
-    std::vector<Socks5Row> rows = {
-        {"IPv4 bound address",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({5, 0})).receive(10).send(kBoundIpv4);
-         },
-         true,
-         {},
-         kGreeting + kSocks5Request},
-        {"name and IPv6 bound addresses, in pieces",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({5})).pause(20).send(bytes({0})).receive(10);
-             p.send(bytes({5, 0, 0, 3, 4}) + "bind").pause(20).send(bytes({0, 80}));
-         },
-         true,
-         {},
-         kGreeting + kSocks5Request},
-        {"password accepted",
-         login,
-         [](ScriptedPeer& p) {
-             p.receive(4).send(bytes({5, 2})).receive(kLogin.size()).send(bytes({1, 0}));
-             p.receive(10).send(bytes({5, 0, 0, 4}) + std::string(16, '\1') + bytes({0, 1}));
-         },
-         true,
-         {},
-         kOfferingGreeting + kLogin + kSocks5Request},
-        {"password offered, not asked for",
-         login,
-         [](ScriptedPeer& p) {
-             p.receive(4).send(bytes({5, 0})).receive(10).send(kBoundIpv4);
-         },
-         true,
-         {},
-         kOfferingGreeting + kSocks5Request},
-        {"password refused",
-         login,
-         [](ScriptedPeer& p) {
-             p.receive(4).send(bytes({5, 2})).receive(kLogin.size()).send(bytes({1, 1})).close();
-         },
-         false,
-         {"user name and password refused (status 1)"},
-         kOfferingGreeting + kLogin},
-        {"password reply of version 5",
-         login,
-         [](ScriptedPeer& p) {
-             p.receive(4).send(bytes({5, 2})).receive(kLogin.size()).send(bytes({5, 0})).close();
-         },
-         false,
-         {"password reply version 5 (expected 1)"},
-         kOfferingGreeting + kLogin},
-        {"no acceptable method",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({5, 0xFF})).close();
-         },
-         false,
-         {"proxy accepts none of the methods offered (none)"},
-         kGreeting},
-        {"password chosen though not offered",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({5, 2})).close();
-         },
-         false,
-         {"proxy chose method 2, which was not offered"},
-         kGreeting},
-        {"a SOCKS 4 proxy's answer",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({0, 91})).close();
-         },
-         false,
-         {"method choice version 0 (expected 5)"},
-         kGreeting},
-        {"one byte of the choice, then close",
-         {},
-         [](ScriptedPeer& p) { p.receive(3).send(bytes({5})).close(); },
-         false,
-         {"error reading method choice: 1 of 2 bytes, error 0"},
-         kGreeting},
-        {"bound address cut short",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({5, 0})).receive(10).send(bytes({5, 0, 0, 1, 1, 2})).close();
-         },
-         false,
-         {"error reading reply: 2 of 6 bytes, error 0"},
-         kGreeting + kSocks5Request},
-        {"unknown bound address type",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({5, 0})).receive(10).send(bytes({5, 0, 0, 2, 1, 2})).close();
-         },
-         false,
-         {"reply with bound address type 2 (expected 1, 3 or 4)"},
-         kGreeting + kSocks5Request},
-        {"reply of version 4",
-         {},
-         [](ScriptedPeer& p) {
-             p.receive(3).send(bytes({5, 0})).receive(10).send(bytes({4, 0, 0, 1}));
-         },
-         false,
-         {"reply version 4 (expected 5)"},
-         kGreeting + kSocks5Request},
+    const std::string login = bytes({1, 4}) + "user" + bytes({6}) + "s3cret";
+    const std::string request = bytes({5, 1, 0, 1, 10, 0, 0, 5, 0, 80});
+    const std::string ipv4 = bytes({5, 0, 0, 1, 192, 0, 2, 1, 4, 56});
+    const std::string ipv6 = bytes({5, 0, 0, 4}) + std::string(16, '\1') + bytes({0, 1});
+    const Socks5Row rows[] = {
+        {"IPv4 bound address", false, bytes({5, 0}), "", ipv4, true, ""},
+        {"password accepted, IPv6 bound address", true, bytes({5, 2}), bytes({1, 0}), ipv6, true,
+         ""},
+        {"password offered, not asked for", true, bytes({5, 0}), "", ipv4, true, ""},
+        {"password refused", true, bytes({5, 2}), bytes({1, 1}), "", false,
+         "user name and password refused (status 1)"},
+        {"password reply of version 5", true, bytes({5, 2}), bytes({5, 0}), "", false,
+         "password reply version 5 (expected 1)"},
+        {"no acceptable method", false, bytes({5, 0xFF}), "", "", false,
+         "proxy accepts none of the methods offered (none)"},
+        {"password chosen though not offered", false, bytes({5, 2}), "", "", false,
+         "proxy chose method 2, which was not offered"},
+        {"a SOCKS 4 proxy's answer", false, bytes({0, 91}), "", "", false,
+         "method choice version 0 (expected 5)"},
+        {"half a choice", false, bytes({5}), "", "", false,
+         "error reading method choice: 1 of 2 bytes, error 0"},
+        {"bound address cut short", false, bytes({5, 0}), "", bytes({5, 0, 0, 1, 1, 2}), false,
+         "error reading reply: 2 of 6 bytes, error 0"},
+        {"unknown bound address type", false, bytes({5, 0}), "", bytes({5, 0, 0, 2, 1, 2}), false,
+         "reply with bound address type 2 (expected 1, 3 or 4)"},
+        {"reply of version 4", false, bytes({5, 0}), "", bytes({4, 0, 0, 1}), false,
+         "reply version 4 (expected 5)"},
+        {"connection refused", false, bytes({5, 0}), "", bytes({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}),
+         false, "reply 5: connection refused"},
     };
-    const char* texts[] = {"",
-                           "general SOCKS server failure",
-                           "connection not allowed by ruleset",
-                           "network unreachable",
-                           "host unreachable",
-                           "connection refused",
-                           "TTL expired",
-                           "command not supported",
-                           "address type not supported",
-                           "unknown reply code"};
-    for (int code = 1; code <= 9; ++code) {
-        rows.push_back({"reply " + std::to_string(code),
-                        {},
-                        [code](ScriptedPeer& p) {
-                            p.receive(3)
-                                .send(bytes({5, 0}))
-                                .receive(10)
-                                .send(bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0}));
-                        },
-                        false,
-                        {"reply " + std::to_string(code) + ": " + texts[code]},
-                        kGreeting + kSocks5Request});
-    }
     for (const Socks5Row& row : rows) {
-        checkSocks5(row);
+        ScriptedPeer proxy;
+        const std::string greeting = row.withPassword ? bytes({5, 2, 0, 2}) : bytes({5, 1, 0});
+        std::string expected = greeting;
+        proxy.receive(greeting.size()).send(row.choice);
+        if (!row.loginReply.empty()) {
+            proxy.receive(login.size()).send(row.loginReply);
+            expected += login;
+        }
+        if (!row.reply.empty()) {
+            proxy.receive(request.size()).send(row.reply);
+            expected += request;
+        }
+        proxy.close();
+        CSocks5Method method(row.withPassword ? ProxyCredentials{"user", "s3cret"}
+                                              : ProxyCredentials{});
+        const Attempt attempt = Attempt::run(method, &proxy, "10.0.0.5", 80);
+        std::vector<std::string> log;
+        if (*row.line != '\0') {
+            log.push_back("PROXY: [SOCKS5 10.0.0.5:80] " + std::string(row.line));
+        }
+        EXPECT_EQ(row.connected, attempt.connected) << row.name;
+        EXPECT_EQ(log, attempt.log) << row.name;
+        EXPECT_EQ(expected, attempt.proxyReceived) << row.name;
     }
 }
 
 // What the target sends right behind the reply is the stream's, not the handshake's.
 TEST_F(ProxyMethodTest, Socks5LeavesTheTargetsFirstBytesInTheStream) {
     ScriptedPeer proxy;
-    proxy.receive(3)
-        .send(bytes({5, 0}))
-        .receive(10)
-        .send(bytes({5, 0, 0, 3, 1, 'b', 0, 80}) + "220 ready\r\n");
-    proxy.start();
+    proxy.receive(3).send(bytes({5, 0})).receive(10);
+    proxy.send(bytes({5, 0, 0, 3, 1, 'b', 0, 80}) + "220 ready\r\n").start();
     CSocks5Method method;
     CTCPSocket* socket = nullptr;
     ASSERT_TRUE(method.connect(&socket, "10.0.0.5", 80, "127.0.0.1", proxy.port()));
@@ -555,28 +454,18 @@ TEST_F(ProxyMethodTest, Socks5LeavesTheTargetsFirstBytesInTheStream) {
 }
 
 TEST_F(ProxyMethodTest, Socks5RefusesWhatItCannotSendBeforeReachingTheProxy) {
-    struct Row {
-        std::string host;
-        ProxyCredentials credentials;
-        std::string line;
+    const std::pair<ProxyCredentials, std::string> rows[] = {
+        {{}, "target host refused: a name longer than 255 bytes"},
+        {{"user", ""}, "user name or password empty or longer than 255 bytes: not sent"},
     };
-    const Row rows[] = {
-        {std::string(256, 'n'), {}, "target host refused: a name longer than 255 bytes"},
-        {"a\nb", {}, "target host refused: it holds a line break or a zero byte"},
-        {"t",
-         {std::string(256, 'u'), "s3cret"},
-         "user name or password empty or longer than 255 bytes: not sent"},
-        {"t", {"user", ""}, "user name or password empty or longer than 255 bytes: not sent"},
-    };
-    for (const Row& row : rows) {
-        CSocks5Method method(row.credentials);
+    const std::string longName(256, 'n');
+    for (const auto& [credentials, line] : rows) {
+        CSocks5Method method(credentials);
+        const std::string host = credentials.empty() ? longName : "t";
         const Attempt attempt =
-            Attempt::run(method, nullptr, row.host, 80, "127.0.0.1", ScriptedPeer::closedPort());
-        EXPECT_FALSE(attempt.connected);
+            Attempt::run(method, nullptr, host, 80, "127.0.0.1", ScriptedPeer::closedPort());
         EXPECT_EQ(10022, attempt.lastError);
-        EXPECT_EQ(
-            std::vector<std::string>{"PROXY: [SOCKS5 " + printable(row.host) + ":80] " + row.line},
-            attempt.log);
+        EXPECT_EQ(std::vector<std::string>{"PROXY: [SOCKS5 " + host + ":80] " + line}, attempt.log);
     }
 }
 

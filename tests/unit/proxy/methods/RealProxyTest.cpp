@@ -148,25 +148,13 @@ TEST_F(RealProxyTest, Socks5ThroughMicrosocksLogsInWithTheUrlsCredentialsOnly) {
     ASSERT_FALSE(login.password.empty());
     socks5RoundTrip("microsocks", login, portOf("microsocks"), echo);
 
-    struct Row {
-        ProxyCredentials credentials;
-        std::string line;
-    };
-    const Row rows[] = {
-        {{}, "proxy accepts none of the methods offered (none)"},
-        // microsocks answers status 2 where RFC 1929 asks only for "not 0".
-        {{login.user, "wrong"}, "user name and password refused (status "},
-    };
-    for (const Row& row : rows) {
-        qvtest::LogCapture log;
-        CSocks5Method method(row.credentials);
-        CTCPSocket* none = nullptr;
-        EXPECT_FALSE(method.connect(&none, "127.0.0.1", echo, "127.0.0.1", portOf("microsocks")));
-        const std::string expected =
-            "PROXY: [SOCKS5 127.0.0.1:" + std::to_string(echo) + "] " + row.line;
-        ASSERT_EQ(1u, log.lines().size());
-        EXPECT_EQ(expected, log.lines()[0].substr(0, expected.size()));
-    }
+    qvtest::LogCapture log;
+    CSocks5Method anonymous;
+    CTCPSocket* none = nullptr;
+    EXPECT_FALSE(anonymous.connect(&none, "127.0.0.1", echo, "127.0.0.1", portOf("microsocks")));
+    EXPECT_EQ(std::vector<std::string>{"PROXY: [SOCKS5 127.0.0.1:" + std::to_string(echo) +
+                                       "] proxy accepts none of the methods offered (none)"},
+              log.lines());
 }
 
 // A stored record with method 300, as an installer or an administrator writes one on Windows,
