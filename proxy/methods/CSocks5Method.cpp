@@ -102,7 +102,7 @@ bool readReply(ProxyTunnel& tunnel, int& error) {
     return readExactly(tunnel, bound, socks5::boundAddressLength(type, nameLength), "reply", error);
 }
 
-// Why a target cannot be asked for at all; null when it can.
+// Why the request for the target could not be built.
 const char* refusalOf(const std::string& targetHost) {
     if (breaksTheLine(targetHost)) {
         return "target host refused: it holds a line break or a zero byte";
@@ -131,8 +131,8 @@ bool CSocks5Method::connect(CTCPSocket** socketOut, std::string targetHost,
         // Refused before the proxy is asked; the credentials themselves are never shown.
         lastError = platform::kSockInvalidArgument;
         tunnel.say("%s", request.empty() ? refusalOf(targetHost)
-                                         : "user name or password empty or longer than 255 "
-                                           "bytes: not sent");
+                                         : "user name empty, or user name or password longer "
+                                           "than 255 bytes: not sent");
         return false;
     }
     bool usePassword = false;

@@ -44,7 +44,7 @@ ChoiceVerdict judgeChoice(const std::uint8_t (&choice)[kChoiceLength], bool offe
 
 std::vector<std::uint8_t> buildPasswordRequest(const std::string& user,
                                                const std::string& password) {
-    if (user.empty() || password.empty() || user.size() > kMaxCredentialLength ||
+    if (user.empty() || user.size() > kMaxCredentialLength ||
         password.size() > kMaxCredentialLength) {
         return {};
     }

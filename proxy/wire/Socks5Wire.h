@@ -12,7 +12,7 @@
 //                          5    0 or 2
 //
 //   password request:   +-----+------+----------+------+----------+
-//                       | VER | ULEN |  UNAME   | PLEN |  PASSWD  |   ULEN, PLEN from 1 to 255
+//                       | VER | ULEN |  UNAME   | PLEN |  PASSWD  |   ULEN 1 to 255, PLEN 0 to 255
 //                       +-----+------+----------+------+----------+
 //                          1     n     n bytes     m     m bytes
 //
@@ -78,7 +78,8 @@ std::vector<std::uint8_t> buildGreeting(bool offerPassword);
 enum class ChoiceVerdict { NoAuthentication, Password, NoneAcceptable, BadVersion, NotOffered };
 ChoiceVerdict judgeChoice(const std::uint8_t (&choice)[kChoiceLength], bool offeredPassword);
 
-// The RFC 1929 request; empty when the user name or the password is empty or longer than 255.
+// The RFC 1929 request; empty when the user name is empty or either is longer than 255. An empty
+// password is sent as such (PLEN 0), as curl does for a URL without one.
 std::vector<std::uint8_t> buildPasswordRequest(const std::string& user,
                                                const std::string& password);
 

@@ -178,6 +178,8 @@ TEST(Socks5Request, LiteralsGoAsAddressesNamesToTheProxyAndCredentialsCounted) {
     EXPECT_EQ(std::string("\5\2\0\2", 4), socks5Bytes(socks5::buildGreeting(true)));
     EXPECT_EQ("\1\4user\6p@ss:w", socks5Bytes(socks5::buildPasswordRequest("user", "p@ss:w")));
     EXPECT_EQ("", socks5Bytes(socks5::buildPasswordRequest(std::string(256, 'u'), "p")));
+    EXPECT_EQ(std::string("\1\1u\0", 4), socks5Bytes(socks5::buildPasswordRequest("u", "")));
+    EXPECT_EQ("", socks5Bytes(socks5::buildPasswordRequest("", "p")));
 }
 
 TEST(Socks5Reply, IsJudgedByVersionCodeAndAddressType) {
