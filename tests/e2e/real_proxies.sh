@@ -91,8 +91,11 @@ CONF
   # own; the tests' programs read the machine's, where the name is unknown.
   proxy_only_name=proxy-only.qvsocks5.invalid
   printf '127.0.0.1 localhost %s\n' "$proxy_only_name" >"$dir/proxy-hosts"
+  # A user other than root gets the mount namespace inside a user namespace of its own.
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(--map-root-user)
   with_proxy_hosts() {
-    exec unshare --mount --propagation private \
+    exec unshare "${as_root[@]}" --mount --propagation private \
       sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$dir/proxy-hosts" "$@"
   }
 
