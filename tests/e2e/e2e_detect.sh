@@ -250,6 +250,7 @@ if [ -s "${QV_REAL_PROXIES:-}/proxy-only.name" ]; then
   done
   run "$name" "$echo_port"
   expect_eq "exit code" 0 "$status"
+  grep -qx "PROXY: Using Manual settings" <<<"$log" || fail "the Manual record was not used"
   expect_eq "last line" "PROXY DETECTED OK" "$(tail -n 1 <<<"$log")"
 
   if [ -z "$wine" ]; then
