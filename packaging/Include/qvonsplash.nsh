@@ -64,8 +64,13 @@
     File "${SKIN}/qvonspl*.bmp"
     File /nonfatal "${SKIN}/qvonsplash.ini"
     File /nonfatal "${SKIN}/qvonsplash.rgn"
+    ; Restored before the plug-in call: NSIS wraps every plug-in call in a "none" and a
+    ; "lastused" of its own, which would make our "none" the mode that "lastused" restores and
+    ; leave the installer's details silent for good.
+    SetDetailsPrint lastused
     qvonsplash::show "$PLUGINSDIR\qvonsplash\"
     Pop ${RESULT}
+    SetDetailsPrint none
     StrCmp $QvSplashOutDir "" +2
       SetOutPath $QvSplashOutDir
     SetDetailsPrint lastused

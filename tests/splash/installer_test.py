@@ -341,7 +341,7 @@ class Session:
         if result.returncode != 0:
             raise Failure(f"{self.args.names} ended with {result.returncode}: "
                           f"{result.stderr.decode(errors='replace')}")
-        return result.stdout.decode().replace("\r", "").splitlines()
+        return result.stdout.decode(errors="replace").replace("\r", "").splitlines()
 
     def xdotool(self, *words):
         subprocess.run(["xdotool", *[str(w) for w in words]], env=self.env(), timeout=15,
@@ -920,6 +920,8 @@ def detecting(name, records, system, reachable, expected, at_least):
                         raise Failure("the installer's window stood still for a second while "
                                       "detecting")
                     shots += 1
+                    if shots == 1:
+                        check_details_line(s)
                 s.installer.wait(at_least * 2)
                 ended = time.monotonic() - started
                 print(f"installer ended {ended:.1f} s after OK; the window moved at all {shots} "
@@ -932,6 +934,18 @@ def detecting(name, records, system, reachable, expected, at_least):
 
 
 SHOT_INTERVAL = 3
+DETAILS_LINE = "Checking how this computer reaches "
+
+
+def check_details_line(session):
+    """The instfiles page's status line, read as a screen reader reads it, says what is going on:
+    a splash shown earlier must not have left the installer's details silent."""
+    if session.args.no_32_bit:
+        print("details line not read: accessible_names.exe is a 32-bit program")
+        return
+    names = session.names()
+    if not any(name.startswith(DETAILS_LINE) for name in names):
+        raise Failure(f"no line starting {DETAILS_LINE!r} on the page (read: {names})")
 
 
 SCENARIOS = {
