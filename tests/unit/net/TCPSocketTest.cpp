@@ -387,7 +387,7 @@ TEST(TCPDonation, ATargetThatDoesNotResolveLeavesTheTargetEmpty) {
 }
 
 TEST(TCPDonation, AnUnconnectedHandleIsRefusedAndStaysTheCallers) {
-    const platform::SocketHandle handle = platform::sockCreateTcp();
+    const platform::SocketHandle handle = platform::sockCreateTcp(platform::AddressFamily::IPv4);
     ASSERT_NE(platform::kInvalidSocket, handle);
     CTCPSocket socket(false);
     const std::string message =
