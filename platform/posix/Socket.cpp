@@ -74,6 +74,13 @@ int resolverCode(int status, int savedErrno) {
         return kSockNoData;
     case EAI_AGAIN:
         return kSockTryAgain;
+    // As Winsock's getaddrinfo numbers these.
+    case EAI_FAMILY:
+        return kSockFamilyUnsupported;
+    case EAI_BADFLAGS:
+        return kSockInvalidArgument;
+    case EAI_SOCKTYPE:
+        return winsockCode(ESOCKTNOSUPPORT);
     case EAI_MEMORY:
         return winsockCode(ENOMEM);
     case EAI_SYSTEM:
