@@ -1,17 +1,21 @@
 #include "net/ASocket.h"
 
 #include "net/CancelToken.h"
+#include "net/IpLiteral.h"
 #include "platform/DetachedThread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 
 namespace {
 
-std::atomic<ASocket::NameResolver> nameResolver{&platform::resolveFirstIPv4};
+std::atomic<ASocket::NameResolver> nameResolver{&platform::resolveAddresses};
 
 struct ErrorTextRow {
     int code;
@@ -79,11 +83,11 @@ struct PendingLookup {
     bool done = false;
     bool abandoned = false;
     int code = 0;
-    std::uint32_t address = 0;
+    std::vector<platform::IpAddress> addresses;
 };
 
 int resolveUnderToken(CancelToken& token, ASocket::NameResolver resolver, const std::string& host,
-                      std::uint32_t& address) {
+                      std::vector<platform::IpAddress>& addresses) {
     auto pending = std::make_shared<PendingLookup>();
     const bool armed = token.arm([pending] {
         std::lock_guard<std::mutex> lock(pending->mutex);
@@ -94,11 +98,11 @@ int resolveUnderToken(CancelToken& token, ASocket::NameResolver resolver, const 
         return platform::kSockInterrupted;
     }
     const bool started = platform::startDetachedThread([pending, resolver, host] {
-        std::uint32_t found = 0;
+        std::vector<platform::IpAddress> found;
         const int code = resolver(host, found);
         std::lock_guard<std::mutex> lock(pending->mutex);
         pending->code = code;
-        pending->address = found;
+        pending->addresses = std::move(found);
         pending->done = true;
         pending->changed.notify_all();
     });
@@ -110,10 +114,27 @@ int resolveUnderToken(CancelToken& token, ASocket::NameResolver resolver, const 
     pending->changed.wait(lock, [&] { return pending->done || pending->abandoned; });
     const bool finished = pending->done;
     const int code = pending->code;
-    address = pending->address;
+    addresses = std::move(pending->addresses);
     lock.unlock();
     token.disarm();
     return finished ? code : platform::kSockInterrupted;
+}
+
+// The address a literal host names by itself, which needs no name service.
+bool literalAddress(const std::string& host, platform::IpAddress& address) {
+    address = platform::IpAddress{};
+    if (ASocket::isDottedAddress(host)) {
+        const std::uint32_t dotted = ASocket::parseAddress(host);
+        std::memcpy(address.bytes.data(), &dotted, sizeof dotted);
+        return true;
+    }
+    const std::optional<net::Ipv6Bytes> v6 = net::ipv6Literal(net::withoutBrackets(host));
+    if (!v6) {
+        return false;
+    }
+    address.family = platform::AddressFamily::IPv6;
+    std::copy(v6->begin(), v6->end(), address.bytes.begin());
+    return true;
 }
 
 } // namespace
@@ -161,27 +182,37 @@ platform::SocketHandle ASocket::getHandle() const {
     return handle;
 }
 
-std::string ASocket::lookupHostname(const std::string& host) {
-    if (isDottedAddress(host)) {
-        return host;
+std::vector<platform::IpAddress> ASocket::lookupAddresses(const std::string& host) {
+    std::vector<platform::IpAddress> addresses(1);
+    if (literalAddress(host, addresses.front())) {
+        return addresses;
     }
+    addresses.clear();
     const NameResolver resolver = nameResolver.load();
-    std::uint32_t address = 0;
     CancelToken* token = CancelToken::current();
-    const int code = token != nullptr ? resolveUnderToken(*token, resolver, host, address)
-                                      : resolver(host, address);
+    int code = token != nullptr ? resolveUnderToken(*token, resolver, host, addresses)
+                                : resolver(host, addresses);
+    if (code == 0 && addresses.empty()) {
+        code = platform::kSockNoData;
+    }
     if (code != 0) {
         platform::setLastSocketError(code);
         throw std::runtime_error(
             "ASocket::lookupHostname -- failed to lookup host name in DNS -- " + host);
     }
-    return formatAddress(address);
+    return addresses;
 }
 
-std::string ASocket::formatAddress(std::uint32_t address) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&address);
-    return std::to_string(bytes[0]) + '.' + std::to_string(bytes[1]) + '.' +
-           std::to_string(bytes[2]) + '.' + std::to_string(bytes[3]);
+std::string ASocket::lookupHostname(const std::string& host) {
+    if (isDottedAddress(host)) {
+        return host;
+    }
+    const std::vector<platform::IpAddress> addresses = lookupAddresses(host);
+    // IPv4 first: SOCKS 4 can carry only an IPv4 address, and its callers read it from here.
+    const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const auto& address) {
+        return address.family == platform::AddressFamily::IPv4;
+    });
+    return platform::addressText(v4 != addresses.end() ? *v4 : addresses.front());
 }
 
 bool ASocket::isDottedAddress(const std::string& text) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Start and stop the socket library for the process, around every socket object.
 int startNetwork();
@@ -29,25 +30,28 @@ public:
     int setBlocking(bool blocking);
     platform::SocketHandle getHandle() const;
 
-    // The dotted IPv4 address of `host`: a dotted text as it is, a name through the name service.
-    // On failure the thread's last socket error holds the lookup's code. Under a cancel token the
-    // lookup runs on a helper thread and the caller stops waiting as soon as the token cancels.
+    // Every address of `host` in the system's order: a dotted text or an IPv6 literal (bracketed
+    // or not) is its own address, a name goes to the name service. On failure throws the
+    // lookupHostname message and the thread's last socket error holds the lookup's code. Under a
+    // cancel token the lookup runs on a helper thread and the caller stops waiting as soon as the
+    // token cancels.
+    static std::vector<platform::IpAddress> lookupAddresses(const std::string& host);
+    // The address text of `host`: a dotted text as it is, else the first IPv4 address that
+    // lookupAddresses finds or, where it finds none, the first IPv6 address (without brackets).
     static std::string lookupHostname(const std::string& host);
     static bool isDottedAddress(const std::string& text);
     // Network byte order; platform::kAddressNone when the text is no dotted address.
     static std::uint32_t parseAddress(const std::string& text);
     static std::string errorText(int code);
 
-    // What lookupHostname asks for a name: 0 and the address in network byte order, or a
-    // Winsock error code. The system's name service unless replaced (tests put fixed answers
-    // here). Returns the one replaced.
-    using NameResolver = int (*)(const std::string& host, std::uint32_t& address);
+    // What lookupAddresses asks for a name: 0 and at least one address, or a Winsock error code.
+    // The system's name service unless replaced (tests put fixed answers here). Returns the one
+    // replaced.
+    using NameResolver = int (*)(const std::string& host,
+                                 std::vector<platform::IpAddress>& addresses);
     static NameResolver setNameResolver(NameResolver resolver);
 
 protected:
-    // "%u.%u.%u.%u" of an address in network byte order, most significant part first.
-    static std::string formatAddress(std::uint32_t address);
-
     platform::SocketHandle handle;
     bool blocking;
     bool closeOnDestroy;

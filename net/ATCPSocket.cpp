@@ -12,8 +12,9 @@ ATCPSocket::~ATCPSocket() {
 }
 
 void ATCPSocket::createSocketHandle(int domain) {
-    if (domain != kDomainInet) {
+    if (domain != kDomainInet && domain != kDomainInet6) {
         throw std::runtime_error("ATCPSocket::createSocketHandle -- unhandled domain");
     }
-    handle = platform::sockCreateTcp();
+    handle = platform::sockCreateTcp(domain == kDomainInet6 ? platform::AddressFamily::IPv6
+                                                            : platform::AddressFamily::IPv4);
 }

@@ -8,10 +8,11 @@ public:
     explicit ATCPSocket(bool closeOnDestroy);
     ~ATCPSocket() override;
 
-    // The one domain there is: IPv4 (AF_INET).
+    // The domains, as Winsock numbers them: IPv4 (AF_INET) and IPv6 (AF_INET6).
     static constexpr int kDomainInet = 2;
+    static constexpr int kDomainInet6 = 23;
 
     // Creates a TCP handle of `domain` into `handle`; kInvalidSocket when the system refuses, with
-    // its code as the thread's last socket error. Any other domain than kDomainInet throws.
+    // its code as the thread's last socket error. Any other domain than those two throws.
     void createSocketHandle(int domain);
 };

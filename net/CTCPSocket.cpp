@@ -1,5 +1,6 @@
 #include "net/CTCPSocket.h"
 
+#include "net/AddressRace.h"
 #include "net/CancelToken.h"
 
 #include <algorithm>
@@ -71,20 +72,13 @@ bool CTCPSocket::connect(const std::string& host, std::uint16_t port) {
     if (connected) {
         throw std::runtime_error("CTCPSocket::connect -- already connected");
     }
-    createSocketHandle(kDomainInet);
-    if (handle == platform::kInvalidSocket) {
-        // Going on would replace the system's reason with the error of using no socket.
-        return false;
-    }
     try {
-        platform::sockSetReuseAddress(handle, reuseAddress);
-        const std::uint32_t address = parseAddress(lookupHostname(host));
-        const int status =
-            blockingCall([&] { return platform::sockConnect(handle, address, port); });
-        const bool underWay =
-            status != 0 && !blocking && platform::lastSocketError() == platform::kSockWouldBlock;
-        if (status != 0 && !underWay) {
+        AddressRace race(lookupAddresses(host), port, reuseAddress);
+        int error = 0;
+        handle = race.run(error);
+        if (handle == platform::kInvalidSocket) {
             close();
+            platform::setLastSocketError(error);
             return false;
         }
         donateConnectedSocketHandle(handle, "", 0, "", 0);
@@ -118,9 +112,9 @@ void CTCPSocket::donateConnectedSocketHandle(platform::SocketHandle donated,
             "CTCPSocket::donateConnectedSocketHandle -- error calling getpeername -- " +
             errorText(platform::lastSocketError()));
     }
-    localAddress = formatAddress(local.address);
+    localAddress = platform::addressText(local.address);
     localPort = local.port;
-    peerAddress = formatAddress(peer.address);
+    peerAddress = platform::addressText(peer.address);
     peerPort = peer.port;
     connectedAddress = connectedHost;
     this->connectedPort = connectedPort;

@@ -1,5 +1,5 @@
-// A connected TCP stream over IPv4. Network outcomes come back as results and Winsock error codes
-// in the `error` out-arguments; misuse and failed name lookups throw std::runtime_error.
+// A connected TCP stream over IPv4 or IPv6. Network outcomes come back as results and Winsock error
+// codes in the `error` out-arguments; misuse and failed name lookups throw std::runtime_error.
 #pragma once
 
 #include "net/ATCPSocket.h"
@@ -26,9 +26,10 @@ public:
     explicit CTCPSocket(bool closeOnDestroy);
     ~CTCPSocket() override;
 
-    // True when connected. False when the attempt failed: the object is closed and the thread's
-    // last socket error holds the failure's code. Throws when already connected and when the
-    // host name does not resolve (then closed, the lookup's code as the last socket error).
+    // Connects to the host's addresses as AddressRace races them. True when connected. False
+    // when the attempt failed: the object is closed and the thread's last socket error holds the
+    // failure's code. Throws when already connected and when the host name does not resolve
+    // (then closed, the lookup's code as the last socket error).
     bool connect(const std::string& host, std::uint16_t port);
 
     void close() override;

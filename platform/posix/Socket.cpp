@@ -66,7 +66,7 @@ int resolverCode(int status, int savedErrno) {
     case EAI_NONAME:
         return kSockHostNotFound;
 #ifdef EAI_NODATA
-    case EAI_NODATA: // the name is known but has no IPv4 address
+    case EAI_NODATA: // the name is known but has no address
 #endif
 #ifdef EAI_ADDRFAMILY
     case EAI_ADDRFAMILY:
@@ -74,6 +74,13 @@ int resolverCode(int status, int savedErrno) {
         return kSockNoData;
     case EAI_AGAIN:
         return kSockTryAgain;
+    // As Winsock's getaddrinfo numbers these.
+    case EAI_FAMILY:
+        return kSockFamilyUnsupported;
+    case EAI_BADFLAGS:
+        return kSockInvalidArgument;
+    case EAI_SOCKTYPE:
+        return winsockCode(ESOCKTNOSUPPORT);
     case EAI_MEMORY:
         return winsockCode(ENOMEM);
     case EAI_SYSTEM:
@@ -100,6 +107,16 @@ bool isShutDown(SocketHandle handle, int side) {
     return found != shutDownSides.end() && (found->second & side) != 0;
 }
 
+// 0 when the connect under way on the socket succeeded, else its Winsock code.
+int connectOutcome(int socket) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+        return winsockCode(errno);
+    }
+    return error == 0 ? 0 : winsockCode(error);
+}
+
 // A connect interrupted by a signal goes on in the background; wait for its outcome as a blocking
 // connect would have.
 int finishInterruptedConnect(int socket) {
@@ -111,26 +128,63 @@ int finishInterruptedConnect(int socket) {
             return failWithErrno();
         }
     }
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-        return failWithErrno();
-    }
-    if (error != 0) {
-        threadSocketError = winsockCode(error);
+    const int outcome = connectOutcome(socket);
+    if (outcome != 0) {
+        threadSocketError = outcome;
         return kSockFailed;
     }
     return 0;
 }
 
+// The system's socket address of an address and port; returns its length.
+socklen_t socketAddressOf(const IpAddress& address, std::uint16_t port, sockaddr_storage& out) {
+    out = sockaddr_storage{};
+    if (address.family == AddressFamily::IPv6) {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(out);
+        v6.sin6_family = AF_INET6;
+        std::memcpy(&v6.sin6_addr, address.bytes.data(), sizeof v6.sin6_addr);
+        v6.sin6_scope_id = address.scope;
+        v6.sin6_port = htons(port);
+        return sizeof v6;
+    }
+    auto& v4 = reinterpret_cast<sockaddr_in&>(out);
+    v4.sin_family = AF_INET;
+    std::memcpy(&v4.sin_addr, address.bytes.data(), sizeof v4.sin_addr);
+    v4.sin_port = htons(port);
+    return sizeof v4;
+}
+
+// False for a family that is neither IPv4 nor IPv6.
+bool readSocketAddress(const sockaddr* raw, IpAddress& address, std::uint16_t& port) {
+    address = IpAddress{};
+    if (raw->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(raw);
+        address.family = AddressFamily::IPv6;
+        std::memcpy(address.bytes.data(), &v6->sin6_addr, sizeof v6->sin6_addr);
+        address.scope = v6->sin6_scope_id;
+        port = ntohs(v6->sin6_port);
+        return true;
+    }
+    if (raw->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(raw);
+        std::memcpy(address.bytes.data(), &v4->sin_addr, sizeof v4->sin_addr);
+        port = ntohs(v4->sin_port);
+        return true;
+    }
+    return false;
+}
+
 int endpointOf(int (*query)(int, sockaddr*, socklen_t*), SocketHandle handle, Endpoint& endpoint) {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (query(fd(handle), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return failWithErrno();
     }
-    endpoint.address = address.sin_addr.s_addr;
-    endpoint.port = ntohs(address.sin_port);
+    if (!readSocketAddress(reinterpret_cast<const sockaddr*>(&address), endpoint.address,
+                           endpoint.port)) {
+        threadSocketError = winsockCode(EAFNOSUPPORT);
+        return kSockFailed;
+    }
     return 0;
 }
 
@@ -150,8 +204,9 @@ void setLastSocketError(int code) {
     threadSocketError = code;
 }
 
-SocketHandle sockCreateTcp() {
-    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+SocketHandle sockCreateTcp(AddressFamily family) {
+    const int domain = family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
+    const int socket = ::socket(domain, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (socket < 0) {
         failWithErrno();
         return kInvalidSocket;
@@ -179,12 +234,10 @@ int sockSetBlocking(SocketHandle handle, bool blocking) {
     return 0;
 }
 
-int sockConnect(SocketHandle handle, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_addr.s_addr = address;
-    target.sin_port = htons(port);
-    if (::connect(fd(handle), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+int sockConnect(SocketHandle handle, const IpAddress& address, std::uint16_t port) {
+    sockaddr_storage target{};
+    const socklen_t length = socketAddressOf(address, port, target);
+    if (::connect(fd(handle), reinterpret_cast<const sockaddr*>(&target), length) == 0) {
         return 0;
     }
     if (errno == EINTR) {
@@ -196,6 +249,27 @@ int sockConnect(SocketHandle handle, std::uint32_t address, std::uint16_t port) 
         return kSockFailed;
     }
     return failWithErrno();
+}
+
+int sockWaitConnects(const std::vector<SocketHandle>& handles, int timeoutMs,
+                     std::vector<int>& outcomes) {
+    std::vector<pollfd> entries(handles.size());
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        entries[i].fd = fd(handles[i]);
+        entries[i].events = POLLOUT;
+    }
+    outcomes.assign(handles.size(), kConnectPending);
+    const int ready = poll(entries.data(), entries.size(), timeoutMs);
+    if (ready < 0) {
+        // A signal ends the wait early, which the caller takes as a time-out and waits again.
+        return errno == EINTR ? 0 : failWithErrno();
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].revents != 0) {
+            outcomes[i] = connectOutcome(entries[i].fd);
+        }
+    }
+    return ready;
 }
 
 int sockShutdown(SocketHandle handle, int how) {
@@ -282,7 +356,14 @@ std::uint32_t parseDotted(const std::string& text) {
     return inet_addr(text.c_str());
 }
 
-int resolveFirstIPv4(const std::string& host, std::uint32_t& address) {
+std::string addressText(const IpAddress& address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const int family = address.family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
+    inet_ntop(family, address.bytes.data(), text, sizeof text);
+    return text;
+}
+
+int resolveAddresses(const std::string& host, std::vector<IpAddress>& addresses) {
     // Winsock resolves the empty name as this machine's own name.
     std::string name = host;
     if (name.empty()) {
@@ -293,16 +374,23 @@ int resolveFirstIPv4(const std::string& host, std::uint32_t& address) {
         name = own;
     }
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int status = getaddrinfo(name.c_str(), nullptr, &hints, &found);
     if (status != 0) {
         return resolverCode(status, errno);
     }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    addresses.clear();
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        IpAddress address;
+        std::uint16_t port = 0;
+        if (readSocketAddress(entry->ai_addr, address, port)) {
+            addresses.push_back(address);
+        }
+    }
     freeaddrinfo(found);
-    return 0;
+    return addresses.empty() ? kSockNoData : 0;
 }
 
 } // namespace platform

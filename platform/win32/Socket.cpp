@@ -3,6 +3,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <cstring>
+
 namespace platform {
 
 static_assert(sizeof(SOCKET) == sizeof(SocketHandle), "a SOCKET must fit the handle type");
@@ -29,16 +31,67 @@ int result(int status) {
     return status;
 }
 
+// The system's socket address of an address and port; returns its length.
+int socketAddressOf(const IpAddress& address, std::uint16_t port, sockaddr_storage& out) {
+    out = sockaddr_storage{};
+    if (address.family == AddressFamily::IPv6) {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(out);
+        v6.sin6_family = AF_INET6;
+        std::memcpy(&v6.sin6_addr, address.bytes.data(), sizeof v6.sin6_addr);
+        v6.sin6_scope_id = address.scope;
+        v6.sin6_port = htons(port);
+        return sizeof v6;
+    }
+    auto& v4 = reinterpret_cast<sockaddr_in&>(out);
+    v4.sin_family = AF_INET;
+    std::memcpy(&v4.sin_addr, address.bytes.data(), sizeof v4.sin_addr);
+    v4.sin_port = htons(port);
+    return sizeof v4;
+}
+
+// False for a family that is neither IPv4 nor IPv6.
+bool readSocketAddress(const sockaddr* raw, IpAddress& address, std::uint16_t& port) {
+    address = IpAddress{};
+    if (raw->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(raw);
+        address.family = AddressFamily::IPv6;
+        std::memcpy(address.bytes.data(), &v6->sin6_addr, sizeof v6->sin6_addr);
+        address.scope = v6->sin6_scope_id;
+        port = ntohs(v6->sin6_port);
+        return true;
+    }
+    if (raw->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(raw);
+        std::memcpy(address.bytes.data(), &v4->sin_addr, sizeof v4->sin_addr);
+        port = ntohs(v4->sin_port);
+        return true;
+    }
+    return false;
+}
+
 int endpointOf(int(WSAAPI* query)(SOCKET, sockaddr*, int*), SocketHandle handle,
                Endpoint& endpoint) {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     int length = sizeof address;
     if (result(query(sock(handle), reinterpret_cast<sockaddr*>(&address), &length)) != 0) {
         return kSockFailed;
     }
-    endpoint.address = address.sin_addr.s_addr;
-    endpoint.port = ntohs(address.sin_port);
+    if (!readSocketAddress(reinterpret_cast<const sockaddr*>(&address), endpoint.address,
+                           endpoint.port)) {
+        threadSocketError = WSAEAFNOSUPPORT;
+        return kSockFailed;
+    }
     return 0;
+}
+
+// 0 when the connect under way on the socket succeeded, else its Winsock code.
+int connectOutcome(SOCKET socket) {
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+        return WSAGetLastError();
+    }
+    return error;
 }
 
 } // namespace
@@ -60,8 +113,9 @@ void setLastSocketError(int code) {
     threadSocketError = code;
 }
 
-SocketHandle sockCreateTcp() {
-    const SOCKET created = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+SocketHandle sockCreateTcp(AddressFamily family) {
+    const int domain = family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
+    const SOCKET created = ::socket(domain, SOCK_STREAM, IPPROTO_TCP);
     if (created == INVALID_SOCKET) {
         threadSocketError = WSAGetLastError();
         return kInvalidSocket;
@@ -80,13 +134,42 @@ int sockSetBlocking(SocketHandle handle, bool blocking) {
     return result(::ioctlsocket(sock(handle), FIONBIO, &nonBlocking));
 }
 
-int sockConnect(SocketHandle handle, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_addr.s_addr = address;
-    target.sin_port = htons(port);
-    return result(
-        ::connect(sock(handle), reinterpret_cast<const sockaddr*>(&target), sizeof target));
+int sockConnect(SocketHandle handle, const IpAddress& address, std::uint16_t port) {
+    sockaddr_storage target{};
+    const int length = socketAddressOf(address, port, target);
+    return result(::connect(sock(handle), reinterpret_cast<const sockaddr*>(&target), length));
+}
+
+int sockWaitConnects(const std::vector<SocketHandle>& handles, int timeoutMs,
+                     std::vector<int>& outcomes) {
+    outcomes.assign(handles.size(), kConnectPending);
+    if (handles.size() > FD_SETSIZE) {
+        threadSocketError = WSAEINVAL;
+        return kSockFailed;
+    }
+    // Winsock reports a connect that succeeded as writable and one that failed as an exception.
+    fd_set connected;
+    fd_set failed;
+    FD_ZERO(&connected);
+    FD_ZERO(&failed);
+    for (SocketHandle handle : handles) {
+        FD_SET(sock(handle), &connected);
+        FD_SET(sock(handle), &failed);
+    }
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int ready = ::select(0, nullptr, &connected, &failed, timeoutMs < 0 ? nullptr : &limit);
+    if (ready == SOCKET_ERROR) {
+        return result(ready);
+    }
+    int ended = 0;
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        const SOCKET socket = sock(handles[i]);
+        if (FD_ISSET(socket, &connected) || FD_ISSET(socket, &failed)) {
+            outcomes[i] = FD_ISSET(socket, &failed) ? connectOutcome(socket) : 0;
+            ++ended;
+        }
+    }
+    return ended;
 }
 
 int sockShutdown(SocketHandle handle, int how) {
@@ -123,20 +206,43 @@ std::uint32_t parseDotted(const std::string& text) {
     return ::inet_addr(text.c_str());
 }
 
-int resolveFirstIPv4(const std::string& host, std::uint32_t& address) {
-    // getaddrinfo rather than gethostbyname: it is safe from many threads by contract and hands
-    // back its own error code, so a lookup on a helper thread can report it to its caller.
+std::string addressText(const IpAddress& address) {
+    // The text of the address alone: the zone is left out as from every other address text.
+    IpAddress unscoped = address;
+    unscoped.scope = 0;
+    sockaddr_storage raw{};
+    const int length = socketAddressOf(unscoped, 0, raw);
+    char text[NI_MAXHOST] = {};
+    if (::getnameinfo(reinterpret_cast<const sockaddr*>(&raw), length, text, sizeof text, nullptr,
+                      0, NI_NUMERICHOST) != 0) {
+        return std::string();
+    }
+    return text;
+}
+
+int resolveAddresses(const std::string& host, std::vector<IpAddress>& addresses) {
+    // getaddrinfo rather than gethostbyname: it is safe from many threads by contract, knows
+    // IPv6, and hands back its own error code in Winsock's numbering, so a lookup on a helper
+    // thread can report it to its caller.
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int code = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
     if (code != 0) {
-        return code;
+        // The one answer outside the socket range: memory ran short.
+        return code == WSA_NOT_ENOUGH_MEMORY ? WSAENOBUFS : code;
     }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    addresses.clear();
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        IpAddress address;
+        std::uint16_t port = 0;
+        if (readSocketAddress(entry->ai_addr, address, port)) {
+            addresses.push_back(address);
+        }
+    }
     ::freeaddrinfo(found);
-    return 0;
+    return addresses.empty() ? WSANO_DATA : 0;
 }
 
 } // namespace platform

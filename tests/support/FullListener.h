@@ -9,7 +9,9 @@ namespace qvtest {
 
 class FullListener {
 public:
+    // On a port that the system picks, or on `port` of another loopback address.
     FullListener();
+    FullListener(const char* address, std::uint16_t port);
     ~FullListener();
     FullListener(const FullListener&) = delete;
     FullListener& operator=(const FullListener&) = delete;

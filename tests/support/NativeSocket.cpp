@@ -18,15 +18,15 @@ SocketLibrary::~SocketLibrary() {
 #endif
 }
 
-Native listenOnLoopback(int backlog, std::uint16_t& port, const char* who) {
+Native listenOnLoopback(int backlog, std::uint16_t& port, const char* who, const char* loopback) {
     const Native s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == kNone) {
         throw std::runtime_error(std::string(who) + ": socket failed");
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_addr.s_addr = inet_addr(loopback);
+    address.sin_port = htons(port);
     AddressLength length = sizeof address;
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(s, backlog) != 0 ||

@@ -49,8 +49,13 @@ public:
     SocketLibrary& operator=(const SocketLibrary&) = delete;
 };
 
-// A listener on a loopback port that the system picks; throws std::runtime_error naming `who`.
-Native listenOnLoopback(int backlog, std::uint16_t& port, const char* who);
+// The loopback address every peer listens on unless told otherwise.
+constexpr const char* kLoopbackAddress = "127.0.0.1";
+
+// A listener on a loopback port that the system picks (or `port` when it is not 0), on `address`
+// (dotted, within 127.0.0.0/8); throws std::runtime_error naming `who`.
+Native listenOnLoopback(int backlog, std::uint16_t& port, const char* who,
+                        const char* address = kLoopbackAddress);
 
 // A loopback port where nothing listens: one the system just handed out, closed again.
 std::uint16_t closedLoopbackPort();

@@ -3,12 +3,14 @@
 #include "net/ASocket.h"
 #include "net/CTCPSocket.h"
 #include "net/CancelToken.h"
+#include "net/IpLiteral.h"
 #include "platform/Socket.h"
 
 #include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
@@ -39,15 +41,35 @@ private:
 std::mutex askedMutex;
 std::vector<std::string> askedNames;
 
-// Knows one name; records every name it is asked for.
-int recordingResolver(const std::string& host, std::uint32_t& address) {
+platform::IpAddress dotted(const char* text) {
+    platform::IpAddress address;
+    const std::uint32_t value = platform::parseDotted(text);
+    std::memcpy(address.bytes.data(), &value, sizeof value);
+    return address;
+}
+
+platform::IpAddress v6(const char* text) {
+    platform::IpAddress address;
+    address.family = platform::AddressFamily::IPv6;
+    const net::Ipv6Bytes bytes = net::ipv6Literal(text).value();
+    std::copy(bytes.begin(), bytes.end(), address.bytes.begin());
+    return address;
+}
+
+// Knows a few names; records every name it is asked for.
+int recordingResolver(const std::string& host, std::vector<platform::IpAddress>& addresses) {
     std::lock_guard<std::mutex> lock(askedMutex);
     askedNames.push_back(host);
-    if (host == "ten.example" || host == "255.255.255.255") {
-        address = platform::parseDotted(host == "ten.example" ? "10.1.2.3" : "127.0.0.1");
-        return 0;
+    if (host == "ten.example") {
+        addresses = {v6("fd00::10"), dotted("10.1.2.3")};
+    } else if (host == "255.255.255.255") {
+        addresses = {dotted("127.0.0.1")};
+    } else if (host == "six.example") {
+        addresses = {v6("fd00::6"), v6("fd00::7")};
+    } else {
+        return platform::kSockHostNotFound;
     }
-    return platform::kSockHostNotFound;
+    return 0;
 }
 
 std::vector<std::string> takeAskedNames() {
@@ -118,11 +140,16 @@ TEST(LookupHostname, DottedTextIsKeptAndEverythingElseGoesToTheResolver) {
     EXPECT_EQ("192.168.1.10", ASocket::lookupHostname("192.168.1.10"));
     EXPECT_TRUE(takeAskedNames().empty()) << "a dotted address needs no name service";
 
-    EXPECT_EQ("10.1.2.3", ASocket::lookupHostname("ten.example"));
+    EXPECT_EQ("10.1.2.3", ASocket::lookupHostname("ten.example")) << "IPv4 before IPv6";
+    EXPECT_EQ("fd00::6", ASocket::lookupHostname("six.example"));
     // 255.255.255.255 parses like a failure, so the resolver answers for it.
     EXPECT_EQ("127.0.0.1", ASocket::lookupHostname("255.255.255.255"));
     EXPECT_EQ(kLookupFailed + " ", thrownMessage([] { ASocket::lookupHostname(" "); }));
-    EXPECT_EQ((std::vector<std::string>{"ten.example", "255.255.255.255", " "}), takeAskedNames());
+    EXPECT_EQ("2001:db8::1", ASocket::lookupHostname("[2001:db8::1]"));
+    EXPECT_EQ(1u, ASocket::lookupAddresses("2001:db8::1").size());
+    EXPECT_EQ((std::vector<std::string>{"ten.example", "six.example", "255.255.255.255", " "}),
+              takeAskedNames())
+        << "literals need no name service";
 }
 
 TEST(LookupHostname, AnUnknownNameThrowsWithTheNameAndLeavesTheResolversCode) {
@@ -190,12 +217,12 @@ struct Gate {
     bool left = false;
 } gate;
 
-int hangingResolver(const std::string&, std::uint32_t& address) {
+int hangingResolver(const std::string&, std::vector<platform::IpAddress>& addresses) {
     std::unique_lock<std::mutex> lock(gate.mutex);
     gate.entered = true;
     gate.changed.notify_all();
     gate.changed.wait(lock, [] { return gate.open; });
-    address = platform::parseDotted("10.9.9.9");
+    addresses = {dotted("10.9.9.9")};
     gate.left = true;
     gate.changed.notify_all();
     return 0;
@@ -247,10 +274,10 @@ TEST(SocketBase, WithoutAHandleGetHandleThrowsAndCloseDoesNothing) {
               thrownMessage([&] { socket.getHandle(); }));
 }
 
-TEST(SocketBase, OnlyTheInetDomainMakesAHandle) {
+TEST(SocketBase, OnlyTheInetDomainsMakeAHandle) {
     ATCPSocket socket(true);
     EXPECT_EQ("ATCPSocket::createSocketHandle -- unhandled domain",
-              thrownMessage([&] { socket.createSocketHandle(23); }));
+              thrownMessage([&] { socket.createSocketHandle(1); }));
     socket.createSocketHandle(ATCPSocket::kDomainInet);
     EXPECT_NO_THROW(socket.getHandle());
 }

@@ -1,14 +1,19 @@
 #include "TestSupport.h"
 
+#include "net/AddressRace.h"
 #include "net/CTCPSocket.h"
 #include "net/CancelToken.h"
+#include "net/IpLiteral.h"
 #include "platform/Socket.h"
 
+#include "FullListener.h"
 #include "ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <future>
@@ -387,7 +392,7 @@ TEST(TCPDonation, ATargetThatDoesNotResolveLeavesTheTargetEmpty) {
 }
 
 TEST(TCPDonation, AnUnconnectedHandleIsRefusedAndStaysTheCallers) {
-    const platform::SocketHandle handle = platform::sockCreateTcp();
+    const platform::SocketHandle handle = platform::sockCreateTcp(platform::AddressFamily::IPv4);
     ASSERT_NE(platform::kInvalidSocket, handle);
     CTCPSocket socket(false);
     const std::string message =
@@ -510,6 +515,105 @@ TEST(TCPCancel, ACancelledTokenRefusesToConnect) {
     EXPECT_FALSE(socket.connect(kLoopback, peer.port()));
     EXPECT_EQ(platform::kSockInterrupted, platform::lastSocketError());
     expectClosed(socket);
+}
+
+platform::IpAddress address(const std::string& text) {
+    platform::IpAddress parsed;
+    if (const auto v4 = net::ipv4Literal(text)) {
+        std::copy(v4->begin(), v4->end(), parsed.bytes.begin());
+    } else {
+        parsed.family = platform::AddressFamily::IPv6;
+        const net::Ipv6Bytes v6 = net::ipv6Literal(text).value();
+        std::copy(v6.begin(), v6.end(), parsed.bytes.begin());
+    }
+    return parsed;
+}
+
+std::vector<std::string> texts(const std::vector<platform::IpAddress>& addresses) {
+    std::vector<std::string> result;
+    for (const platform::IpAddress& one : addresses) {
+        result.push_back(platform::addressText(one));
+    }
+    return result;
+}
+
+TEST(AddressRace, FamiliesTakeTurnsIpv6FirstAndTheVerdictIsTheFarEnds) {
+    const std::vector<std::string> given = {"10.0.0.1", "10.0.0.2", "fd00::1", "10.0.0.3",
+                                            "fd00::2"};
+    std::vector<platform::IpAddress> addresses;
+    for (const std::string& text : given) {
+        addresses.push_back(address(text));
+    }
+    EXPECT_EQ((std::vector<std::string>{"fd00::1", "10.0.0.1", "fd00::2", "10.0.0.2", "10.0.0.3"}),
+              texts(AddressRace::order(addresses)));
+
+    const struct {
+        std::vector<int> errors;
+        int verdict;
+    } rows[] = {
+        {{platform::kSockNetUnreachable, platform::kSockConnRefused}, platform::kSockConnRefused},
+        {{platform::kSockTimedOut, platform::kSockConnRefused}, platform::kSockTimedOut},
+        {{platform::kSockFamilyUnsupported, platform::kSockAddressUnavailable},
+         platform::kSockFamilyUnsupported},
+        {{}, 0},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.verdict, AddressRace::meaningfulError(row.errors));
+    }
+}
+
+// The addresses the race tests give a name.
+std::vector<platform::IpAddress> raceAnswer;
+
+int raceResolver(const std::string&, std::vector<platform::IpAddress>& addresses) {
+    addresses = raceAnswer;
+    return 0;
+}
+
+TEST(TCPRace, TheFirstAddressThatAnswersWinsWhateverTheOthersDo) {
+    // 127.0.0.2 is loopback too: a full listener there makes a silent address on the port where
+    // the peer listens on 127.0.0.1.
+    const char* kSilent = "127.0.0.2";
+    const struct {
+        const char* name;
+        std::vector<std::string> addresses; // literals, and "silent" for the full listener
+        bool connects; // whether the peer listens on 127.0.0.1, else nothing does
+        int error;
+    } rows[] = {
+        {"a refused IPv6 address hands over to IPv4", {"127.0.0.1", "::1"}, true, 0},
+        {"a silent address is passed by the next", {"silent", "127.0.0.1"}, true, 0},
+        {"every address refused", {"::1", "127.0.0.1"}, false, platform::kSockConnRefused},
+    };
+    const ASocket::NameResolver previous = ASocket::setNameResolver(&raceResolver);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedPeer peer;
+        peer.start();
+        const std::uint16_t port = row.connects ? peer.port() : ScriptedPeer::closedPort();
+        std::unique_ptr<qvtest::FullListener> silent;
+        raceAnswer.clear();
+        for (const std::string& text : row.addresses) {
+            if (text == "silent") {
+                silent = std::make_unique<qvtest::FullListener>(kSilent, port);
+            }
+            raceAnswer.push_back(address(text == "silent" ? kSilent : text));
+        }
+        CTCPSocket socket(false);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(row.connects, socket.connect("race.example", port));
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        std::printf("[ race     ] %s: %lld ms\n", row.name, static_cast<long long>(took.count()));
+        if (row.connects) {
+            EXPECT_EQ(kLoopback, socket.getPeerAddress());
+            socket.close();
+            EXPECT_TRUE(peer.waitFinished());
+        } else {
+            EXPECT_EQ(row.error, platform::lastSocketError());
+            expectClosed(socket);
+        }
+    }
+    ASocket::setNameResolver(previous);
 }
 
 } // namespace

@@ -245,10 +245,11 @@ TEST_F(ProxyMethodTest, HostileOrOverlongTargetsAreRefusedBeforeAnythingIsSent) 
 }
 
 // Names the tests resolve without asking any name service.
-int fixedResolver(const std::string& host, std::uint32_t& address) {
+int fixedResolver(const std::string& host, std::vector<platform::IpAddress>& addresses) {
     if (host == "known.example") {
+        addresses.assign(1, platform::IpAddress{});
         const unsigned char bytes[4] = {192, 0, 2, 7};
-        std::memcpy(&address, bytes, 4);
+        std::memcpy(addresses.front().bytes.data(), bytes, 4);
         return 0;
     }
     return 11001;
