@@ -1,9 +1,12 @@
 #include "driver/CommandLine.h"
 
 #include "driver/TargetHost.h"
+#include "net/HostText.h"
+#include "net/IpLiteral.h"
 #include "platform/PortNumber.h"
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace commandline {
@@ -58,8 +61,9 @@ bool parseWait(const std::string& text, std::chrono::milliseconds& wait, std::st
 bool parseWords(std::vector<std::string> words, TargetAddress& target,
                 std::chrono::milliseconds& probeWait, std::string& problem) {
     // Host names hold no colon, so a first word with one is HOST:PORT and the word after it
-    // the wait.
-    const bool glued = words[0].find(':') != std::string::npos;
+    // the wait, unless the word is an IPv6 address (bare or in brackets) that a PORT follows.
+    const bool glued = words[0].find(':') != std::string::npos &&
+                       !net::ipv6Literal(net::withoutBrackets(words[0]));
     std::chrono::milliseconds wait = kMaxProbeWait;
     if (words.size() == (glued ? 2u : 3u)) {
         if (!parseWait(words.back(), wait, problem)) {
@@ -70,13 +74,13 @@ bool parseWords(std::vector<std::string> words, TargetAddress& target,
     std::string host;
     std::string port;
     if (words.size() == 1) {
-        const std::string::size_type colon = words[0].rfind(':');
-        if (colon == std::string::npos) {
+        const std::optional<net::HostPortText> split = net::splitHostAndPort(words[0]);
+        if (!split || !glued) {
             problem = "no port for target server '" + words[0] + "': " + kUsage;
             return false;
         }
-        host = words[0].substr(0, colon);
-        port = words[0].substr(colon + 1);
+        host = split->host;
+        port = split->port;
     } else if (words.size() == 2 && !glued) {
         host = words[0];
         port = words[1];
@@ -84,6 +88,11 @@ bool parseWords(std::vector<std::string> words, TargetAddress& target,
         problem = "too many words for a target server: " + std::string(kUsage);
         return false;
     }
+    // Before a colon and port, an IPv6 address needs its brackets: its own last group would
+    // otherwise read as the port.
+    const bool bareColons =
+        host.find(':') != std::string::npos && net::withoutBrackets(host) == host && glued;
+    host = net::withoutBrackets(host);
     if (host.empty()) {
         problem = "no host name for the target server: " + std::string(kUsage);
         return false;
@@ -93,7 +102,7 @@ bool parseWords(std::vector<std::string> words, TargetAddress& target,
                   " characters (" + std::to_string(host.size()) + ")";
         return false;
     }
-    if (!targethost::isTargetHost(host)) {
+    if (bareColons || !targethost::isTargetHost(host)) {
         problem =
             "target host '" + host + "' is neither a host name nor an IPv4 address: " + kUsage;
         return false;
