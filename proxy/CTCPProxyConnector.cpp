@@ -79,6 +79,10 @@ bool CTCPProxyConnector::connect(TargetList targets, ProxyMethodCode code, std::
     if (socket != nullptr && socket->isConnected()) {
         throw std::runtime_error("CTCPProxyConnector::connect -- already connected");
     }
+    // Records and attempts hold an IPv6 target without brackets, however the caller wrote it.
+    for (TargetAddress& target : targets) {
+        target.host = net::withoutBrackets(target.host);
+    }
     switch (code) {
     case ModeAuto:
         return runAuto(targets);

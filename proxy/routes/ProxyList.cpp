@@ -131,7 +131,7 @@ ListEntry keywordEntry(const std::string& keyword, const std::string& address,
     entry.form = EntryForm::Keyword;
     entry.scheme = platform::asciiLower(keyword);
     entry.method = methodOf(entry.scheme);
-    entry.written = keyword + " " + afterUserInfo(address);
+    entry.written = withoutUserInfo(keyword) + " " + afterUserInfo(address);
     for (const std::string& extra : extras) {
         entry.written += " " + withoutUserInfo(extra);
     }
