@@ -146,19 +146,21 @@ ListEntry keywordEntry(const std::string& keyword, const std::string& address,
 std::vector<ListEntry> readProxyList(const std::string& list) {
     std::vector<ListEntry> entries;
     const std::vector<Word> words = wordsOf(list);
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string word = list.substr(words[i].start, words[i].length);
+    const auto textOf = [&list](const Word& word) { return list.substr(word.start, word.length); };
+    std::size_t i = 0;
+    while (i < words.size()) {
         if (words[i].role == Role::Entry) {
-            entries.push_back(wordEntry(word));
+            entries.push_back(wordEntry(textOf(words[i++])));
             continue;
         }
-        const std::string address = list.substr(words[i + 1].start, words[i + 1].length);
+        // A keyword is always followed by its address.
+        const std::string keyword = textOf(words[i++]);
+        const std::string address = textOf(words[i++]);
         std::vector<std::string> extras;
-        for (i += 2; i < words.size() && words[i].role == Role::Extra; ++i) {
-            extras.push_back(list.substr(words[i].start, words[i].length));
+        while (i < words.size() && words[i].role == Role::Extra) {
+            extras.push_back(textOf(words[i++]));
         }
-        --i;
-        entries.push_back(keywordEntry(word, address, extras));
+        entries.push_back(keywordEntry(keyword, address, extras));
     }
     return entries;
 }
