@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <regex>
 
@@ -188,6 +189,28 @@ TEST(WinInet, ProxyInTheRegistryBecomesCandidates) {
         EXPECT_EQ(kTargets[i % 2].host, candidates[i].targetHost);
         EXPECT_EQ(kTargets[i % 2].port, candidates[i].targetPort);
     }
+}
+
+// Wine hands an IPv6 entry over without its scheme ("http=[fd00::1]:3128" as "[fd00::1]:3128");
+// whichever form arrives, the proxy is tried in brackets and recorded without them.
+TEST(WinInet, Ipv6ProxyInTheRegistryBecomesACandidate) {
+    RegistryValues settings(kInternetSettings);
+    settings.setNumber("ProxyEnable", 1);
+    settings.setText("ProxyServer", "http=[fd00::1]:3128;socks=s.test:1080");
+
+    const qvtest::LogCapture log;
+    std::vector<ProxyCandidate> candidates;
+    EXPECT_TRUE(detectProxySettings(nullptr, candidates, kTargets));
+    const std::vector<std::string> lines = log.lines();
+    EXPECT_NE(lines.end(),
+              std::find(lines.begin(), lines.end(), "PROXY: Try 'everything' [fd00::1]:3128"))
+        << testing::PrintToString(lines);
+    ASSERT_EQ(4u, candidates.size()) << testing::PrintToString(lines);
+    EXPECT_EQ(MethodHttpConnect, candidates[0].method);
+    EXPECT_EQ("fd00::1", candidates[0].proxyHost);
+    EXPECT_EQ(3128, candidates[0].proxyPort);
+    EXPECT_EQ(MethodSocks, candidates[2].method);
+    EXPECT_EQ("s.test", candidates[2].proxyHost);
 }
 
 } // namespace
