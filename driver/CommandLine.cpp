@@ -58,6 +58,28 @@ bool parseWait(const std::string& text, std::chrono::milliseconds& wait, std::st
     return true;
 }
 
+// The host and port texts: "HOST:PORT" in one word, or HOST and PORT in two.
+bool splitTarget(const std::vector<std::string>& words, bool glued, std::string& host,
+                 std::string& port, std::string& problem) {
+    if (words.size() == 1) {
+        const std::optional<net::HostPortText> split = net::splitHostAndPort(words[0]);
+        if (!split || !glued) {
+            problem = "no port for target server '" + words[0] + "': " + kUsage;
+            return false;
+        }
+        host = split->host;
+        port = split->port;
+        return true;
+    }
+    if (words.size() == 2 && !glued) {
+        host = words[0];
+        port = words[1];
+        return true;
+    }
+    problem = "too many words for a target server: " + std::string(kUsage);
+    return false;
+}
+
 bool parseWords(std::vector<std::string> words, TargetAddress& target,
                 std::chrono::milliseconds& probeWait, std::string& problem) {
     // Host names hold no colon, so a first word with one is HOST:PORT and the word after it
@@ -73,19 +95,7 @@ bool parseWords(std::vector<std::string> words, TargetAddress& target,
     }
     std::string host;
     std::string port;
-    if (words.size() == 1) {
-        const std::optional<net::HostPortText> split = net::splitHostAndPort(words[0]);
-        if (!split || !glued) {
-            problem = "no port for target server '" + words[0] + "': " + kUsage;
-            return false;
-        }
-        host = split->host;
-        port = split->port;
-    } else if (words.size() == 2 && !glued) {
-        host = words[0];
-        port = words[1];
-    } else {
-        problem = "too many words for a target server: " + std::string(kUsage);
+    if (!splitTarget(words, glued, host, port, problem)) {
         return false;
     }
     // Before a colon and port, an IPv6 address needs its brackets: its own last group would
