@@ -1,9 +1,12 @@
 #include "driver/CommandLine.h"
 
 #include "driver/TargetHost.h"
+#include "net/HostText.h"
+#include "net/IpLiteral.h"
 #include "platform/PortNumber.h"
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace commandline {
@@ -55,11 +58,34 @@ bool parseWait(const std::string& text, std::chrono::milliseconds& wait, std::st
     return true;
 }
 
+// The host and port texts: "HOST:PORT" in one word, or HOST and PORT in two.
+bool splitTarget(const std::vector<std::string>& words, bool glued, std::string& host,
+                 std::string& port, std::string& problem) {
+    if (words.size() == 1) {
+        const std::optional<net::HostPortText> split = net::splitHostAndPort(words[0]);
+        if (!split || !glued) {
+            problem = "no port for target server '" + words[0] + "': " + kUsage;
+            return false;
+        }
+        host = split->host;
+        port = split->port;
+        return true;
+    }
+    if (words.size() == 2 && !glued) {
+        host = words[0];
+        port = words[1];
+        return true;
+    }
+    problem = "too many words for a target server: " + std::string(kUsage);
+    return false;
+}
+
 bool parseWords(std::vector<std::string> words, TargetAddress& target,
                 std::chrono::milliseconds& probeWait, std::string& problem) {
     // Host names hold no colon, so a first word with one is HOST:PORT and the word after it
-    // the wait.
-    const bool glued = words[0].find(':') != std::string::npos;
+    // the wait, unless the word is an IPv6 address (bare or in brackets) that a PORT follows.
+    const bool glued = words[0].find(':') != std::string::npos &&
+                       !net::ipv6Literal(net::withoutBrackets(words[0]));
     std::chrono::milliseconds wait = kMaxProbeWait;
     if (words.size() == (glued ? 2u : 3u)) {
         if (!parseWait(words.back(), wait, problem)) {
@@ -69,21 +95,14 @@ bool parseWords(std::vector<std::string> words, TargetAddress& target,
     }
     std::string host;
     std::string port;
-    if (words.size() == 1) {
-        const std::string::size_type colon = words[0].rfind(':');
-        if (colon == std::string::npos) {
-            problem = "no port for target server '" + words[0] + "': " + kUsage;
-            return false;
-        }
-        host = words[0].substr(0, colon);
-        port = words[0].substr(colon + 1);
-    } else if (words.size() == 2 && !glued) {
-        host = words[0];
-        port = words[1];
-    } else {
-        problem = "too many words for a target server: " + std::string(kUsage);
+    if (!splitTarget(words, glued, host, port, problem)) {
         return false;
     }
+    // Before a colon and port, an IPv6 address needs its brackets: its own last group would
+    // otherwise read as the port.
+    const bool bareColons =
+        host.find(':') != std::string::npos && net::withoutBrackets(host) == host && glued;
+    host = net::withoutBrackets(host);
     if (host.empty()) {
         problem = "no host name for the target server: " + std::string(kUsage);
         return false;
@@ -93,7 +112,7 @@ bool parseWords(std::vector<std::string> words, TargetAddress& target,
                   " characters (" + std::to_string(host.size()) + ")";
         return false;
     }
-    if (!targethost::isTargetHost(host)) {
+    if (bareColons || !targethost::isTargetHost(host)) {
         problem =
             "target host '" + host + "' is neither a host name nor an IPv4 address: " + kUsage;
         return false;

@@ -1,5 +1,7 @@
 #include "driver/TargetHost.h"
 
+#include "net/IpLiteral.h"
+
 #include <cctype>
 #include <vector>
 
@@ -77,7 +79,7 @@ bool isHostName(const std::string& host) {
 } // namespace
 
 bool isTargetHost(const std::string& host) {
-    return isIPv4Address(host) || isHostName(host);
+    return isIPv4Address(host) || isHostName(host) || net::ipv6Literal(host);
 }
 
 } // namespace targethost

@@ -7,8 +7,8 @@
 namespace targethost {
 
 // True for a dotted IPv4 address (four numbers from 0 to 255, without leading zeros, which some
-// parsers read as octal) or a host name (dot-separated labels of letters, digits and hyphens,
-// the last not all digits, and an optional final dot).
+// parsers read as octal), an IPv6 address without brackets, or a host name (dot-separated labels
+// of letters, digits and hyphens, the last not all digits, and an optional final dot).
 bool isTargetHost(const std::string& host);
 
 } // namespace targethost

@@ -17,10 +17,16 @@
 
 namespace {
 
-// Letters, digits, hyphens and dots: all that a host name or an IPv4 address is made of.
+// Letters, digits, hyphens and dots: all that a host name or an IPv4 address is made of; an IPv6
+// address has hex digits, colons and the dots of an IPv4 tail, and never brackets.
 bool isMadeOfHostCharacters(const std::string& host) {
+    const bool ipv6 = host.find(':') != std::string::npos;
     for (const char c : host) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') {
+        const bool hex = std::isxdigit(static_cast<unsigned char>(c)) != 0;
+        const bool allowed =
+            ipv6 ? hex || c == ':' || c == '.'
+                 : std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.';
+        if (!allowed) {
             return false;
         }
     }
@@ -43,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (commandline::parseTarget(commandLine, fallback, target, probeWait, problem)) {
         require(!target.host.empty() && target.host.size() <= commandline::kMaxHostLength,
                 "a host of 1 to 255 characters", target.host);
-        require(isMadeOfHostCharacters(target.host), "a host of letters, digits, '-' and '.'",
-                target.host);
+        require(isMadeOfHostCharacters(target.host),
+                "a host of letters, digits, '-' and '.', or an IPv6 address", target.host);
         require(target.port != 0, "a port from 1 to 65535");
         require(probeWait >= commandline::kMinProbeWait && probeWait <= commandline::kMaxProbeWait,
                 "a probe wait within the program's bounds");

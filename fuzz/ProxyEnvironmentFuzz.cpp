@@ -9,6 +9,7 @@
 #include "Property.h"
 #include "ScratchFolder.h"
 
+#include "net/HostText.h"
 #include "platform/ProxySettings.h"
 #include "proxy/routes/ProxySettingsDetection.h"
 
@@ -125,6 +126,19 @@ bool isUsableHost(const std::string& host) {
     });
 }
 
+// An IPv6 address in brackets, passed on as written: hex digits, colons (one at least) and the
+// dots of an IPv4 tail. Whether it is a well-formed address is the list reader's to say.
+bool isBracketedAddress(const std::string& host) {
+    if (host.size() < 3 || host.front() != '[' || host.back() != ']' ||
+        host.find(':') == std::string::npos) {
+        return false;
+    }
+    return std::all_of(host.begin() + 1, host.end() - 1, [](char c) {
+        return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
+               c == '.';
+    });
+}
+
 bool isPort(const std::string& text) {
     return allDigits(text) && text.size() <= kMaxPortDigits && std::stol(text) >= 1 &&
            std::stol(text) <= kMaxPort;
@@ -156,12 +170,16 @@ Route routeOf(const std::string& url) {
     }
     rest = rest.substr(rest.rfind('@') == std::string::npos ? 0 : rest.rfind('@') + 1);
     const std::string authority = rest.substr(0, rest.find_first_of("/?#"));
-    const auto colon = authority.rfind(':');
+    // A port follows the last colon, unless that colon is inside an address's brackets.
+    auto colon = authority.rfind(':');
+    if (authority.find(']') != std::string::npos && colon < authority.rfind(']')) {
+        colon = std::string::npos;
+    }
     const std::string host = authority.substr(0, colon);
     const std::string port =
         colon == std::string::npos ? kDefaultPort : authority.substr(colon + 1);
     Route route;
-    if (!isUsableHost(host) || !isPort(port)) {
+    if ((!isUsableHost(host) && !isBracketedAddress(host)) || !isPort(port)) {
         return route;
     }
     route.hostAndPort = host + ":" + std::to_string(std::stol(port));
@@ -290,7 +308,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         named.push_back(entry.substr(entry.find('=') + 1));
     }
     for (const ProxyCandidate& candidate : candidates) {
-        const std::string route = candidate.proxyHost + ":" + std::to_string(candidate.proxyPort);
+        const std::string route = net::hostAndPortText(candidate.proxyHost, candidate.proxyPort);
         require(candidate.proxyHost.empty() ||
                     std::find(named.begin(), named.end(), route) != named.end(),
                 "a candidate that the server text names", route);

@@ -1,5 +1,6 @@
 // Detection over settings that the input makes up: the version text, the dial-up connections,
-// and per query its error, flags, proxy server text and bypass list, as WinINet would answer.
+// and per query its error, flags, proxy server text and bypass list, as WinINet would answer;
+// then the one reader of proxy lists over a list the rest of the input makes up.
 //
 // Input (libFuzzer's FuzzedDataProvider): texts from the front, each ended by a backslash and one
 // more byte; numbers from the back.
@@ -7,7 +8,9 @@
 #include "Property.h"
 #include "ScratchFolder.h"
 
+#include "net/IpLiteral.h"
 #include "platform/ProxySettings.h"
+#include "proxy/routes/ProxyList.h"
 #include "proxy/routes/ProxySettingsDetection.h"
 #include "proxy/routes/WriteOrder.h"
 
@@ -122,19 +125,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "the targets in their order");
     }
 
-    // One entry of a server text, with a scheme of the input's choosing.
-    const std::string scheme = input.ConsumeRandomLengthString(kMaxText);
-    const std::string text = input.ConsumeRemainingBytesAsString();
-    std::string host = "unset";
-    std::uint16_t port = 0;
-    const routes::ProxyEntry entry = parseProxyEntry(text, scheme.c_str(), host, port);
-    if (entry != routes::ProxyEntry::Absent) {
-        require(host.find(' ') == std::string::npos && host.find(':') == std::string::npos,
-                "a host without blank or colon", host);
-        require(entry == routes::ProxyEntry::BadPort || port != 0, "a found port from 1 to 65535",
-                std::to_string(port));
-    } else {
-        require(host == "unset", "the host left alone when no entry was found", host);
+    // A list of the input's making, with user information of its own in some entries.
+    const std::string list = input.ConsumeRemainingBytesAsString();
+    const std::string shown = routes::listWithoutUserInfo(list);
+    require(shown.find('@') == std::string::npos, "a shown list without user information", shown);
+    for (const routes::ListEntry& entry : routes::readProxyList(list)) {
+        require(entry.written.find('@') == std::string::npos,
+                "an entry shown without user information", entry.written);
+        if (entry.read != net::HostPortRead::Ok) {
+            continue;
+        }
+        const std::string& host = entry.at.host;
+        require(!host.empty() && host.find_first_of(" \t\r\n;@/[]") == std::string::npos,
+                "a host without blank, separator, '@', '/' or brackets", host);
+        require(host.find(':') == std::string::npos || net::ipv6Literal(host).has_value(),
+                "a host with colons only when it is an IPv6 address", host);
+        require(entry.at.port != 0, "a port from 1 to 65535");
+        require(shown.find(net::bracketed(host)) != std::string::npos,
+                "a host that the shown list names", host);
     }
     return 0;
 }

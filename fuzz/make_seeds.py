@@ -58,17 +58,22 @@ def proxy_settings():
     p = Provider().byte(0).number(443, 2).byte(0).text(b"9.0").byte(1).text(b"Office VPN")
     connection(p, 0x3, lan, b"<local>;*.example")
     connection(p, 0x2 | 0x4, b"vpn-proxy:8080")
-    write("proxy_settings", "ie9-lan-and-dialup", p.text(b"socks").rest(lan).bytes())
+    write("proxy_settings", "ie9-lan-and-dialup", p.rest(lan).bytes())
     p = Provider().byte(1).number(80, 2).number(8080, 2).byte(1).text(b"4.0")
     connection(p, 3, b"proxy:80", b"intranet")
-    write("proxy_settings", "ie4-global", p.text(b"http").rest(b"http://proxy:80").bytes())
+    write("proxy_settings", "ie4-global",
+          p.rest(b"http://me:pw@proxy:80 PROXY u@[fd00::1]:3128; DIRECT").bytes())
     p = Provider().byte(0).number(443, 2).byte(1).text(b"11.0")
     write("proxy_settings", "unknown-version", p.rest(b"proxy:3128").bytes())
     # Settings that try to write log lines of their own.
     p = Provider().byte(0).number(443, 2).byte(0).text(b"9.0").byte(1).text(b"VPN\nPROXY: fake")
     connection(p, 0x2, b"proxy:80\nPROXY DETECTED OK", b"<local>\r\nPROXY: fake")
     connection(p, 0x2, b"vpn-proxy:8080")
-    write("proxy_settings", "line-breaks", p.text(b"http").rest(b"proxy:80").bytes())
+    write("proxy_settings", "line-breaks", p.rest(b"proxy:80").bytes())
+    p = Provider().byte(0).number(443, 2).byte(0).text(b"9.0").byte(0)
+    connection(p, 0x2, b"http=[fd00::1]:3128;https=me@[::1]:443;[fd00::2]:80;socks=fd00::3:1080")
+    write("proxy_settings", "ipv6-and-user-info",
+          p.rest(b"http=a:80;https=me:p@ss@[fd00::1]:443 socks4://[::1]:1080/").bytes())
 
 
 def proxy_environment():
@@ -94,6 +99,10 @@ def proxy_environment():
         p.byte(credentials).text(scheme).text(b"me").text(b"pa/ss").text(b"?x").text(b"h:1080")
         p.byte(unset)
     write("proxy_environment", "credentials-every-scheme", p.bytes())
+    p = Provider().byte(raw).text(b"http://[fd00::1]:3128/").byte(unset)
+    p.byte(credentials).text(b"http").text(b"me").text(b"pw").text(b"").text(b"[::1]")
+    p.byte(unset).byte(raw).text(b"socks4://[fd00::1;x]:1080")
+    write("proxy_environment", "ipv6", p.bytes())
 
 
 def registry_file():
@@ -123,7 +132,9 @@ def command_line():
                        ("quoted-line-break", b"\"host\r\nPROXY DETECTED OK\""),
                        ("fallback", b"builtin.example:8443\x00"),
                        ("wait", b"updates.example.com:443 5"),
-                       ("too-many", b"a b c")):
+                       ("too-many", b"a b c"),
+                       ("ipv6-bracketed", b"[2001:db8::1]:443 5"),
+                       ("ipv6-bare", b"2001:db8::1 443")):
         write("command_line", name, data)
 
 

@@ -13,10 +13,11 @@ bool breaksTheLine(const std::string& text);
 // again: the log writer applies this to every text argument, whatever its caller did before.
 std::string printable(const std::string& text);
 
-// A proxy setting or URL (a URL, "host:port", or a list such as "http=h:p;https=h:p") without
-// user names and passwords: where it holds an '@', everything from the end of its leading scheme
-// ("http://", "http=") up to its last '@' goes. That may take whole entries of a list with it,
-// but no part of a password survives, whatever it holds ('=' of a padded password, '@', ':',
-// '/', '#', '%', ';'). Every line that shows a setting, and every reading of one into proxies,
-// goes through here, so what is tried is what is logged.
+// A proxy setting or URL (a URL, "host:port", or one entry of a list such as "https=h:p")
+// without user names and passwords: where it holds an '@', everything from the end of its leading
+// scheme ("http://", "http=") up to its last '@' goes, so no part of a password survives, whatever
+// it holds ('=' of a padded password, '@', ':', '/', '#', '%'). Lists of proxies are cut into
+// their entries first (proxy/routes/ProxyList.h), so one entry's user information takes no other
+// entry with it; every line that shows a setting, and every reading of one into proxies, goes
+// through here, so what is tried is what is logged.
 std::string withoutUserInfo(const std::string& text);

@@ -2,6 +2,7 @@
 
 #include "log/lprintf.h"
 #include "net/CTCPSocket.h"
+#include "net/IpLiteral.h"
 #include "proxy/DetectedProbe.h"
 #include "proxy/StoredRecords.h"
 #include "settings/ASettingsStore.h"
@@ -32,8 +33,9 @@ private:
 
 methods::Route storedRoute(ProxyMethodCode method, const std::string& address, std::int32_t port,
                            const std::string& proxyHost, std::int32_t proxyPort) {
-    return methods::Route{method, address, static_cast<std::uint16_t>(port), proxyHost,
-                          static_cast<std::uint16_t>(proxyPort)};
+    // Records hold IPv6 addresses without brackets; one written by hand with them still counts.
+    return methods::Route{method, net::withoutBrackets(address), static_cast<std::uint16_t>(port),
+                          net::withoutBrackets(proxyHost), static_cast<std::uint16_t>(proxyPort)};
 }
 
 bool isMode(ProxyMethodCode code) {
@@ -76,6 +78,10 @@ bool CTCPProxyConnector::connect(TargetList targets, ProxyMethodCode code, std::
     setLastError(0);
     if (socket != nullptr && socket->isConnected()) {
         throw std::runtime_error("CTCPProxyConnector::connect -- already connected");
+    }
+    // Records and attempts hold an IPv6 target without brackets, however the caller wrote it.
+    for (TargetAddress& target : targets) {
+        target.host = net::withoutBrackets(target.host);
     }
     switch (code) {
     case ModeAuto:
@@ -147,8 +153,8 @@ bool CTCPProxyConnector::runManual() {
     if (tryStored(storedRoute(method, address, port, proxyHost, proxyPort))) {
         return true;
     }
-    lprintf("PROXY: Manual %s:%d[%d]%s:%d failed [%d]\n", address.c_str(),
-            static_cast<std::uint16_t>(port), method, proxyHost.c_str(),
+    lprintf("PROXY: Manual %s:%d[%d]%s:%d failed [%d]\n", net::bracketed(address).c_str(),
+            static_cast<std::uint16_t>(port), method, net::bracketed(proxyHost).c_str(),
             static_cast<std::uint16_t>(proxyPort), getLastError());
     return false;
 }
@@ -177,9 +183,10 @@ CTCPProxyConnector::RecordOutcome CTCPProxyConnector::tryRecord(const TargetList
     if (tryStored(storedRoute(method, address, port, proxyHost, proxyPort))) {
         return RecordOutcome::Connected;
     }
-    lprintf("PROXY: %s %s:%d[%d]%s:%d failed [%d]\n", record.c_str(), address.c_str(),
-            static_cast<std::uint16_t>(port), method, proxyHost.c_str(),
-            static_cast<std::uint16_t>(proxyPort), getLastError());
+    lprintf("PROXY: %s %s:%d[%d]%s:%d failed [%d]\n", record.c_str(),
+            net::bracketed(address).c_str(), static_cast<std::uint16_t>(port), method,
+            net::bracketed(proxyHost).c_str(), static_cast<std::uint16_t>(proxyPort),
+            getLastError());
     return RecordOutcome::Failed;
 }
 

@@ -168,6 +168,15 @@ ProxyCredentials credentialsOf(const std::string& userInfo) {
                                        : percentDecoded(userInfo.substr(colon + 1))};
 }
 
+// An IPv6 address in the brackets that URLs put around it, kept with them in the server text as
+// its lists write it. Only its characters are checked here (none of them can split the text);
+// the reader of the server text reads the address itself.
+bool isBracketedAddress(const std::string& host) {
+    return host.size() > 2 && host.front() == '[' && host.back() == ']' &&
+           host.find(':') != std::string::npos &&
+           host.find_first_not_of("0123456789abcdefABCDEF:.", 1) == host.size() - 1;
+}
+
 ParsedProxy parseProxyUrl(const std::string& url) {
     ParsedProxy parsed;
     std::string scheme;
@@ -186,13 +195,15 @@ ParsedProxy parseProxyUrl(const std::string& url) {
     parsed.shownUrl = scheme.empty() ? authority : scheme + "://" + authority;
     std::string host = authority;
     std::uint16_t port = kDefaultProxyPort;
-    if (const auto colon = authority.rfind(':'); colon != std::string::npos) {
+    const auto colon = authority.rfind(':');
+    const auto bracket = authority.rfind(']');
+    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
         host = authority.substr(0, colon);
         if (!parsePort(authority.substr(colon + 1), port)) {
             return parsed;
         }
     }
-    if (!isHostName(host)) {
+    if (!isHostName(host) && !isBracketedAddress(host)) {
         return parsed;
     }
     parsed.kind = kindOfScheme(scheme);

@@ -4,6 +4,7 @@
 #include "log/lprintf.h"
 #include "net/ASocket.h"
 #include "net/CTCPSocket.h"
+#include "net/IpLiteral.h"
 #include "platform/Socket.h"
 #include "proxy/methods/ProxyTunnel.h"
 #include "proxy/wire/SocksWire.h"
@@ -75,6 +76,13 @@ bool CSocksMethod::connect(CTCPSocket** socketOut, std::string targetHost, std::
     if (breaksTheLine(targetHost)) {
         lastError = platform::kSockInvalidArgument;
         tunnel.say("target host refused: it holds a line break or a zero byte");
+        return false;
+    }
+    // The request has four bytes for an address, and a 4a proxy would look the literal up as a
+    // name; the proxy is not even asked.
+    if (net::ipv6Literal(targetHost)) {
+        lastError = platform::kSockInvalidArgument;
+        tunnel.say("target host refused: SOCKS 4 cannot carry an IPv6 address");
         return false;
     }
     if (!tunnel.open(proxyHost, proxyPort, lastError)) {

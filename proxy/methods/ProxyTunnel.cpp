@@ -1,6 +1,7 @@
 #include "proxy/methods/ProxyTunnel.h"
 
 #include "log/LogText.h"
+#include "net/HostText.h"
 #include "platform/Socket.h"
 #include "proxy/methods/AttemptLog.h"
 
@@ -9,8 +10,8 @@
 
 ProxyTunnel::ProxyTunnel(const Wording& wording, const std::string& targetHost,
                          std::uint16_t targetPort)
-    : wording(wording), prefix(std::string("PROXY: [") + wording.tag + " " + printable(targetHost) +
-                               ":" + std::to_string(targetPort) + "]") {}
+    : wording(wording), prefix(std::string("PROXY: [") + wording.tag + " " +
+                               printable(net::hostAndPortText(targetHost, targetPort)) + "]") {}
 
 bool ProxyTunnel::open(const std::string& proxyHost, std::uint16_t proxyPort, int& error) {
     bool connected = false;

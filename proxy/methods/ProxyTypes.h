@@ -11,7 +11,9 @@ namespace methods {
 class RouteTrier;
 }
 
-// A server to reach. Host texts compare byte for byte: letter case counts.
+// A server to reach. Host texts compare byte for byte: letter case counts. Here and in every
+// candidate and record an IPv6 address stands without brackets; only texts that put a port
+// after it (net/HostText.h) add them.
 struct TargetAddress {
     std::string host;
     std::uint16_t port = 0;

@@ -2,12 +2,13 @@
 
 #include "proxy/routes/WriteOrder.h"
 
-#include "log/LogText.h"
 #include "log/lprintf.h"
 #include "net/CancelToken.h"
+#include "net/HostText.h"
 #include "platform/DetachedThread.h"
 #include "proxy/probe/AttemptThreads.h"
 #include "proxy/probe/ParallelProbe.h"
+#include "proxy/routes/ProxyList.h"
 #include "proxy/routes/ProxyScriptAnswer.h"
 #include "proxy/routes/UniqueRoutes.h"
 
@@ -81,8 +82,8 @@ std::vector<ProxyCandidate> candidatesOf(const ProxyScriptJob& job,
                 elapsedMs);
         return found;
     }
-    lprintf("PROXY: Proxy script answered '%s' [%dms]\n", withoutUserInfo(answer->proxies).c_str(),
-            elapsedMs);
+    lprintf("PROXY: Proxy script answered '%s' [%dms]\n",
+            routes::listWithoutUserInfo(answer->proxies).c_str(), elapsedMs);
     const ScriptAnswerEntries entries = parseScriptAnswer(answer->proxies);
     for (const std::string& entry : entries.unusable) {
         lprintf("PROXY: Not usable: script=%s\n", entry.c_str());
@@ -116,8 +117,8 @@ void logArrivals(const std::vector<ProxyCandidate>& started,
         const char* what = seen                      ? "Already a candidate:"
                            : listed(late, candidate) ? "Try"
                                                      : "No attempt slot left for";
-        lprintf("PROXY: %s 'script' %s:%d\n", what, printable(candidate.proxyHost).c_str(),
-                candidate.proxyPort);
+        lprintf("PROXY: %s 'script' %s\n", what,
+                net::hostAndPortText(candidate.proxyHost, candidate.proxyPort).c_str());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "proxy/probe/ParallelProbe.h"
 
+#include "net/HostText.h"
 #include "proxy/methods/AttemptLog.h"
 #include "proxy/methods/RouteTry.h"
 #include "proxy/probe/AttemptThreads.h"
@@ -22,9 +23,9 @@ using Clock = std::chrono::steady_clock;
 // Each line is written by one log call, so the lines of attempts running at once stay whole.
 std::string attemptName(const ProxyCandidate& candidate) {
     std::string name = "PROXY: [" + std::to_string(candidate.method) + "] [" +
-                       candidate.targetHost + ":" + std::to_string(candidate.targetPort) + "]";
+                       net::hostAndPortText(candidate.targetHost, candidate.targetPort) + "]";
     if (candidate.method > 0) {
-        name += "via[" + candidate.proxyHost + ":" + std::to_string(candidate.proxyPort) + "]";
+        name += "via[" + net::hostAndPortText(candidate.proxyHost, candidate.proxyPort) + "]";
     }
     return name;
 }

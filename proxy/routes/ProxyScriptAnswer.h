@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-// The URL a script is asked about: "https://HOST/" for port 443, "http://HOST:PORT/" otherwise.
+// The URL a script is asked about: "https://HOST/" for port 443, "http://HOST:PORT/" otherwise;
+// an IPv6 host in brackets.
 std::string scriptUrlFor(const TargetAddress& target);
 
 struct ScriptProxy {
     ProxyMethodCode method = MethodHttpConnect;
-    std::string host;
+    std::string host; // an IPv6 address without brackets
     std::uint16_t port = 0;
 
     bool operator==(const ScriptProxy& other) const {
@@ -26,10 +27,7 @@ struct ScriptAnswerEntries {
     std::vector<std::string> unusable; // entries no method here can speak, as written
 };
 
-// Reads a proxy list in any of the forms the systems give: a script's own words ("PROXY h:p;
-// SOCKS h:p; DIRECT"), WinHTTP's ("h:p;h:p", "socks=h:p") and libproxy's URLs
-// ("http://h:p socks4://h:p direct://"). PROXY, HTTP, a bare "h:p", http:// and a list's http= and
-// https= are tried with CONNECT; SOCKS, SOCKS4 and socks4a:// with SOCKS 4; SOCKS5, socks5:// and
-// socks5h:// with SOCKS 5; DIRECT adds nothing.
-// The list's user information is removed before it is read.
+// Reads a script's answer with the one list reader (proxy/routes/ProxyList.h), whose table of
+// kinds says how each entry is spoken to; DIRECT adds nothing. Every other entry that is not a
+// usable "host:port" is unusable.
 ScriptAnswerEntries parseScriptAnswer(const std::string& answer);

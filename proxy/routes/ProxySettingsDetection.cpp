@@ -2,8 +2,10 @@
 
 #include "log/LogText.h"
 #include "log/lprintf.h"
-#include "platform/PortNumber.h"
+#include "net/HostText.h"
+#include "net/IpLiteral.h"
 #include "platform/ProxySettings.h"
+#include "proxy/routes/ProxyList.h"
 #include "proxy/routes/ProxyScriptAnswer.h"
 #include "proxy/routes/WriteOrder.h"
 
@@ -11,19 +13,10 @@
 
 namespace {
 
-// Longest scheme name that is looked for; longer ones are cut.
-constexpr std::string::size_type kMaxSchemeLength = 9;
-
-struct SchemeRow {
-    const char* scheme; // null: a text that names no scheme
-    ProxyMethodCode method;
-};
-
-// Tried in this order on every proxy text.
-constexpr SchemeRow kSchemeTable[] = {
-    {nullptr, MethodHttpConnect}, {"https", MethodHttpConnect}, {"http", MethodHttpConnect},
-    {"socks", MethodSocks},       {"socks5", MethodSocks5},
-};
+// Looked for in this order in every proxy text, the first entry of each; "" is an address without
+// a scheme, which is also how Wine hands over an IPv6 entry ("http=[fd00::1]:3128" arrives as
+// "[fd00::1]:3128").
+constexpr const char* kSchemeOrder[] = {"", "https", "http", "socks", "socks5"};
 
 // Settings before version 5 have one global proxy; from 5 on, one per connection.
 constexpr char kGlobalVersion = '4';
@@ -40,40 +33,15 @@ std::string shown(const std::string& text) {
     return withoutUserInfo(text);
 }
 
-// Where the entry for `scheme` begins in a proxy text, after its "scheme=" or "scheme://"; with
-// a null scheme, 0 for a text that names no scheme at all. npos when there is none.
-std::string::size_type entryStart(const std::string& proxyText, const char* scheme) {
-    if (scheme == nullptr) {
-        const bool named =
-            proxyText.find('=') != std::string::npos || proxyText.find("://") != std::string::npos;
-        return named ? std::string::npos : 0;
-    }
-    const std::string name = std::string(scheme).substr(0, kMaxSchemeLength);
-    for (const std::string& key : {name + "=", name + "://"}) {
-        const std::string::size_type at = proxyText.find(key);
-        if (at != std::string::npos) {
-            return at + key.size();
-        }
-    }
-    return std::string::npos;
-}
-
-// The digits that follow the colon: the port runs to the first other character, as in
-// "http=p:8080;https=...".
-std::string portText(const std::string& entry, std::string::size_type colon) {
-    const std::string::size_type end = entry.find_first_not_of("0123456789", colon + 1);
-    return entry.substr(colon + 1, end == std::string::npos ? end : end - colon - 1);
-}
-
 // One server text as read, with the credentials its SOCKS 5 entry's URL carried.
 struct ProxyText {
     std::string text;
     ProxyCredentials socks5Credentials;
 };
 
-// The user information goes before the text is cut into entries, so none of it becomes a host.
-void takeProxyText(const platform::ProxyQueryResult& result, std::vector<ProxyText>& proxyTexts) {
-    proxyTexts.push_back({withoutUserInfo(*result.server), result.socks5Credentials});
+// A list of proxies as a line shows it: each entry without its user information.
+std::string shownList(const std::string& text) {
+    return routes::listWithoutUserInfo(text);
 }
 
 void logUnusable(const platform::ProxyQueryResult& result) {
@@ -91,8 +59,8 @@ bool readGlobal(platform::ProxySettingsSession& session, std::vector<ProxyText>&
     if ((result.flags & platform::kAccessTypeProxy) == platform::kAccessTypeProxy) {
         lprintf("PROXY: Uses a Proxy Server...\n");
         if (result.server) {
-            takeProxyText(result, proxyTexts);
-            lprintf("PROXY: Proxy Server: %s\n", shown(*result.server).c_str());
+            proxyTexts.push_back({*result.server, result.socks5Credentials});
+            lprintf("PROXY: Proxy Server: %s\n", shownList(*result.server).c_str());
         }
         if (result.bypass) {
             lprintf("PROXY: Bypass list: %s\n", shown(*result.bypass).c_str());
@@ -131,8 +99,8 @@ bool readConnections(platform::ProxySettingsSession& session, std::vector<ProxyT
         }
         if (result.flags & platform::kProxyTypeProxy) {
             if (result.server) {
-                takeProxyText(result, proxyTexts);
-                lprintf(" Proxy Server: '%s'", shown(*result.server).c_str());
+                proxyTexts.push_back({*result.server, result.socks5Credentials});
+                lprintf(" Proxy Server: '%s'", shownList(*result.server).c_str());
             }
             if (result.bypass) {
                 lprintf(" Bypass list: '%s'", shown(*result.bypass).c_str());
@@ -144,31 +112,50 @@ bool readConnections(platform::ProxySettingsSession& session, std::vector<ProxyT
     return ok;
 }
 
+// Whether the entry can be tried; logs why not where its settings name something unusable.
+bool usable(const routes::ListEntry& entry, const char* source) {
+    switch (entry.read) {
+    case net::HostPortRead::NoPort:
+        return false;
+    case net::HostPortRead::BadPort:
+        lprintf("PROXY: Not usable: '%s' %s%s%s with no port from 1 to 65535\n", source,
+                entry.scheme.c_str(), entry.scheme.empty() ? "" : "=",
+                net::bracketed(entry.at.host).c_str());
+        return false;
+    case net::HostPortRead::BadHost:
+        lprintf("PROXY: Not usable: '%s' %s: no host, or an IPv6 address without brackets\n",
+                source, entry.written.c_str());
+        return false;
+    case net::HostPortRead::Ok:
+        break;
+    }
+    if (!entry.method) {
+        lprintf("PROXY: Not usable: '%s' %s: no method here speaks this kind of proxy\n", source,
+                entry.written.c_str());
+    }
+    return entry.method.has_value();
+}
+
 // `source` names where the texts came from in the "Try" lines, `writeOrder` their records' pass.
 void appendCandidates(methods::RouteTrier* connector, const std::vector<ProxyText>& proxyTexts,
                       const TargetList& targets, const char* source, std::int32_t writeOrder,
                       std::vector<ProxyCandidate>& candidates) {
     ProxyCandidate candidate(connector);
     for (const ProxyText& text : proxyTexts) {
-        for (const SchemeRow& row : kSchemeTable) {
-            std::string host;
-            std::uint16_t port = 0;
-            const routes::ProxyEntry entry = parseProxyEntry(text.text, row.scheme, host, port);
-            if (entry == routes::ProxyEntry::BadPort) {
-                lprintf("PROXY: Not usable: '%s' %s%s%s with no port from 1 to 65535\n", source,
-                        row.scheme == nullptr ? "" : row.scheme, row.scheme == nullptr ? "" : "=",
-                        shown(host).c_str());
-            }
-            if (entry != routes::ProxyEntry::Found) {
+        const std::vector<routes::ListEntry> entries = routes::readProxyList(text.text);
+        for (const char* scheme : kSchemeOrder) {
+            const routes::ListEntry* entry = routes::firstEntry(entries, scheme);
+            if (entry == nullptr || !usable(*entry, source)) {
                 continue;
             }
-            lprintf("PROXY: Try '%s' %s:%d\n", source, shown(host).c_str(), port);
-            candidate.method = row.method;
-            candidate.writeOrder = routes::writeOrderOf(row.method, writeOrder);
+            lprintf("PROXY: Try '%s' %s\n", source,
+                    net::hostAndPortText(entry->at.host, entry->at.port).c_str());
+            candidate.method = *entry->method;
+            candidate.writeOrder = routes::writeOrderOf(*entry->method, writeOrder);
             candidate.credentials =
-                row.method == MethodSocks5 ? text.socks5Credentials : ProxyCredentials();
-            candidate.proxyHost = host;
-            candidate.proxyPort = port;
+                *entry->method == MethodSocks5 ? text.socks5Credentials : ProxyCredentials();
+            candidate.proxyHost = entry->at.host;
+            candidate.proxyPort = entry->at.port;
             for (const TargetAddress& target : targets) {
                 candidate.targetHost = target.host;
                 candidate.targetPort = target.port;
@@ -195,14 +182,13 @@ void readMachineWide(platform::ProxySettingsSession& session, methods::RouteTrie
         lprintf("PROXY: Machine-wide: no proxy\n");
         return;
     }
-    lprintf("PROXY: Machine-wide proxy: '%s'", shown(*result->server).c_str());
+    lprintf("PROXY: Machine-wide proxy: '%s'", shownList(*result->server).c_str());
     // WinHTTP gives an empty text where no bypass list is set.
     if (result->bypass && !result->bypass->empty()) {
         lprintf(" Bypass list: '%s'", shown(*result->bypass).c_str());
     }
     lprintf("\n");
-    std::vector<ProxyText> proxyTexts;
-    takeProxyText(*result, proxyTexts);
+    std::vector<ProxyText> proxyTexts{{*result->server, result->socks5Credentials}};
     appendCandidates(connector, proxyTexts, targets, "machine-wide", routes::kMachineWideWriteOrder,
                      candidates);
 }
@@ -294,25 +280,4 @@ bool detectProxySettings(methods::RouteTrier* connector, std::vector<ProxyCandid
     readMachineWide(*session, connector, targets, candidates);
     gatherScripts(*session, automatic, targets, scripts);
     return ok;
-}
-
-routes::ProxyEntry parseProxyEntry(const std::string& proxyText, const char* scheme,
-                                   std::string& host, std::uint16_t& port) {
-    const std::string::size_type start = entryStart(proxyText, scheme);
-    if (start == std::string::npos) {
-        return routes::ProxyEntry::Absent;
-    }
-    // Held as a string, the entry is never cut: a long text cannot overrun anything.
-    const std::string entry = proxyText.substr(start, proxyText.find(' ', start) - start);
-    const std::string::size_type colon = entry.find(':');
-    if (colon == std::string::npos) {
-        return routes::ProxyEntry::Absent;
-    }
-    std::uint16_t number = 0;
-    host = entry.substr(0, colon);
-    if (!platform::parsePort(portText(entry, colon), number)) {
-        return routes::ProxyEntry::BadPort;
-    }
-    port = number;
-    return routes::ProxyEntry::Found;
 }

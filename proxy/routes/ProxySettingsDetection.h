@@ -4,7 +4,6 @@
 #include "platform/ProxySettings.h"
 #include "proxy/methods/ProxyTypes.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,19 +29,3 @@ bool detectProxySettings(methods::RouteTrier* connector, std::vector<ProxyCandid
 bool detectProxySettings(methods::RouteTrier* connector, std::vector<ProxyCandidate>& candidates,
                          TargetList targets, platform::ProxySettingsSource& source,
                          std::vector<ProxyScriptJob>& scripts);
-
-namespace routes {
-
-enum class ProxyEntry {
-    Absent,  // no entry for the scheme, or one without a colon
-    Found,   // host and port set
-    BadPort, // host set; the port is not a number from 1 to 65535 and the entry is not usable
-};
-
-} // namespace routes
-
-// Finds the entry for `scheme` ("http=host:port" or "http://host:port"), or with a null scheme
-// a text that names no scheme at all ("host:port"), in a proxy server text. The port is the
-// digits right after the colon. Sets host and port only as the result says.
-routes::ProxyEntry parseProxyEntry(const std::string& proxyText, const char* scheme,
-                                   std::string& host, std::uint16_t& port);

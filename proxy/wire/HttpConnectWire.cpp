@@ -1,6 +1,7 @@
 #include "proxy/wire/HttpConnectWire.h"
 
 #include "log/LogText.h"
+#include "net/IpLiteral.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,8 +33,8 @@ RequestProblem buildRequest(const std::string& targetHost, std::uint16_t targetP
         return RequestProblem::HostBreaksTheLine;
     }
     char buffer[kBufferSize];
-    const int length =
-        std::snprintf(buffer, sizeof buffer, kRequestFormat, targetHost.c_str(), targetPort);
+    const int length = std::snprintf(buffer, sizeof buffer, kRequestFormat,
+                                     net::bracketed(targetHost).c_str(), targetPort);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
         return RequestProblem::TooLong;
     }

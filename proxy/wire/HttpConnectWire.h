@@ -1,6 +1,7 @@
 // The HTTP CONNECT exchange with a proxy.
 //
-//   request:   CONNECT <host>:<port> HTTP/1.0 CR LF CR LF        (nothing else, no header fields)
+//   request:   CONNECT <host>:<port> HTTP/1.0 CR LF CR LF        (nothing else, no header fields;
+//                                                                 an IPv6 <host> in brackets)
 //   answer:    <version> <status> <reason> CR LF ... CR LF CR LF (only the status line is read)
 //   status line:  HTTP/d.d SP ddd [SP reason] CR LF                 (anything else is malformed)
 //

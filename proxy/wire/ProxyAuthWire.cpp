@@ -1,6 +1,7 @@
 #include "proxy/wire/ProxyAuthWire.h"
 
 #include "log/LogText.h"
+#include "net/IpLiteral.h"
 #include "proxy/wire/Base64.h"
 
 #include <algorithm>
@@ -288,10 +289,10 @@ bool buildRequest(const std::string& targetHost, std::uint16_t targetPort, Schem
         return false;
     }
     const std::string encoded = base64::encode(token);
-    std::vector<char> buffer(kRequestBufferSize + targetHost.size() + encoded.size());
-    const int length =
-        std::snprintf(buffer.data(), buffer.size(), kRequestFormat, targetHost.c_str(), targetPort,
-                      schemeName(scheme), encoded.c_str());
+    const std::string host = net::bracketed(targetHost);
+    std::vector<char> buffer(kRequestBufferSize + host.size() + encoded.size());
+    const int length = std::snprintf(buffer.data(), buffer.size(), kRequestFormat, host.c_str(),
+                                     targetPort, schemeName(scheme), encoded.c_str());
     if (length < 0 || static_cast<std::size_t>(length) >= buffer.size()) {
         return false;
     }

@@ -61,7 +61,8 @@ struct Framing {
 
 Framing parseFraming(const std::string& header);
 
-// Formats the authenticating request into `request`; false when the host breaks the line.
+// Formats the authenticating request into `request` (an IPv6 host in brackets); false when the
+// host breaks the line.
 bool buildRequest(const std::string& targetHost, std::uint16_t targetPort, Scheme scheme,
                   const std::string& token, std::string& request);
 

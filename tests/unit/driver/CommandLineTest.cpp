@@ -62,12 +62,27 @@ TEST(CommandLine, TargetsAreReadFromEitherFormOrFromTheBuiltInOne) {
         {std::string(255, 'h') + " 80", "", true, std::string(255, 'h'), 80, ""},
         {std::string(256, 'h') + " 80", "", false, "", 0,
          "target host name longer than 255 characters (256)"},
+        {"[2001:db8::1]:443", "", true, "2001:db8::1", 443, ""},
+        {"2001:db8::1 443", "", true, "2001:db8::1", 443, ""},
+        {"[::1] 443 5", "", true, "::1", 443, "", std::chrono::seconds(5)},
+        {"[::ffff:192.0.2.1]:8080 3", "", true, "::ffff:192.0.2.1", 8080, "",
+         std::chrono::seconds(3)},
+        {"2001:db8::1:443", "", false, "", 0,
+         "no port for target server '2001:db8::1:443': " + usage},
+        {"[2001:db8::1]", "", false, "", 0, "no port for target server '[2001:db8::1]': " + usage},
+        {"[::1]:0", "", false, "", 0, "target port '0' is not a number from 1 to 65535: " + usage},
     };
+    // Before a port, an IPv6 address needs brackets; inside them nothing else is taken.
+    for (const std::string glued : {"1:2:3:4:5:6:7:8", "[fe80::1%eth0]", "[::1]x", "[h]"}) {
+        rows.push_back(
+            {glued + ":80", "", false, "", 0,
+             "target host '" + glued + "' is neither a host name nor an IPv4 address: " + usage});
+    }
     // A host that no name or address can be; some systems' parsers read the start of it as one.
     for (const std::string host :
          {"\"x\r\nPROXY DETECTED OK\"", "\"127.0.0.1\n20991231 PROXY DETECTED OK\"",
           "\"127.0.0.1 x\"", "under_score", "a..b", ".lead", "127.1", "256.0.0.1", "010.0.0.1",
-          "1.2.3.4.5", "0x7f.0.0.1", "h\x01st", "caf\xc3\xa9", "a/b", "a@b", "%41"}) {
+          "1.2.3.4.5", "0x7f.0.0.1", "h\x01st", "caf\xc3\xa9", "a/b", "a@b", "%41", "[h]"}) {
         const std::string shown = host.front() == '"' ? host.substr(1, host.size() - 2) : host;
         rows.push_back(
             {host + " 80", "", false, "", 0,

@@ -1,4 +1,5 @@
 #include "net/IpLiteral.h"
+#include "net/HostText.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,44 @@ TEST(IpLiteralTest, BracketsGoOnAndComeOffOnlyAroundIpv6) {
     EXPECT_EQ("[fd00::1]", net::bracketed("fd00::1"));
     EXPECT_EQ("proxy.local", net::bracketed("proxy.local"));
     EXPECT_EQ("[::1]", net::bracketed(net::withoutBrackets("[::1]")));
+}
+
+TEST(HostText, HostAndPortAreReadWithIpv6AddressesInBrackets) {
+    using R = net::HostPortRead;
+    struct Row {
+        const char* text;
+        R read;
+        const char* host; // as read, or "-" when left alone
+        std::uint16_t port;
+    };
+    const Row rows[] = {
+        {"proxy.corp:3128", R::Ok, "proxy.corp", 3128},
+        {"10.0.0.1:80/", R::Ok, "10.0.0.1", 80},
+        {"[fd00::1]:3128", R::Ok, "fd00::1", 3128},
+        {"[::ffff:192.0.2.1]:443/", R::Ok, "::ffff:192.0.2.1", 443},
+        {"[fd00::1]", R::NoPort, "-", 0},
+        {"proxy", R::NoPort, "-", 0},
+        {"fd00::1:3128", R::BadHost, "-", 0},
+        {"1:2:3:4:5:6:7:8:9", R::BadHost, "-", 0},
+        {"[fd00::1]x:80", R::BadHost, "-", 0},
+        {"[example.com]:80", R::BadHost, "-", 0},
+        {"[fe80::1%eth0]:80", R::BadHost, "-", 0},
+        {"a/b:80", R::BadHost, "-", 0},
+        {":80", R::BadHost, "-", 0},
+        {"[fd00::1]:", R::BadPort, "fd00::1", 0},
+        {"h:65536", R::BadPort, "h", 0},
+        {"h:80//", R::BadPort, "h", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        net::HostAndPort read{"-", 0};
+        EXPECT_EQ(row.read, net::readHostAndPort(row.text, read));
+        EXPECT_EQ(row.host, read.host);
+        EXPECT_EQ(row.port, read.port);
+    }
+    EXPECT_EQ("[fd00::1]:3128", net::hostAndPortText("fd00::1", 3128));
+    EXPECT_EQ("proxy.corp:80", net::hostAndPortText("proxy.corp", 80));
+    EXPECT_EQ("[x]:80", net::hostAndPortText("[x]", 80));
 }
 
 } // namespace

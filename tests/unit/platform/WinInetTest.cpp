@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <regex>
 
@@ -187,6 +188,29 @@ TEST(WinInet, ProxyInTheRegistryBecomesCandidates) {
         EXPECT_EQ(routes::kDetectedWriteOrder, candidates[i].writeOrder);
         EXPECT_EQ(kTargets[i % 2].host, candidates[i].targetHost);
         EXPECT_EQ(kTargets[i % 2].port, candidates[i].targetPort);
+    }
+}
+
+// Wine 8 hands an IPv6 entry over without its scheme ("http=[fd00::1]:3128" as "[fd00::1]:3128",
+// and of "http=[fd00::1]:3128;socks=s:1080" only that); whichever form arrives, the proxy is tried
+// in brackets and recorded without them.
+TEST(WinInet, Ipv6ProxyInTheRegistryBecomesACandidate) {
+    RegistryValues settings(kInternetSettings);
+    settings.setNumber("ProxyEnable", 1);
+    settings.setText("ProxyServer", "http=[fd00::1]:3128");
+
+    const qvtest::LogCapture log;
+    std::vector<ProxyCandidate> candidates;
+    EXPECT_TRUE(detectProxySettings(nullptr, candidates, kTargets));
+    const std::vector<std::string> lines = log.lines();
+    EXPECT_NE(lines.end(),
+              std::find(lines.begin(), lines.end(), "PROXY: Try 'everything' [fd00::1]:3128"))
+        << testing::PrintToString(lines);
+    ASSERT_EQ(2u, candidates.size()) << testing::PrintToString(lines);
+    for (const ProxyCandidate& candidate : candidates) {
+        EXPECT_EQ(MethodHttpConnect, candidate.method);
+        EXPECT_EQ("fd00::1", candidate.proxyHost);
+        EXPECT_EQ(3128, candidate.proxyPort);
     }
 }
 

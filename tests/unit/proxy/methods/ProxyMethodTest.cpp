@@ -235,13 +235,23 @@ TEST_F(ProxyMethodTest, HostileOrOverlongTargetsAreRefusedBeforeAnythingIsSent) 
         EXPECT_EQ("", proxy.received());
     }
 
-    CSocksMethod socks;
-    qvtest::LogCapture capture;
-    CTCPSocket* socket = nullptr;
-    EXPECT_FALSE(socks.connect(&socket, "t\nu", 80, "127.0.0.1", ScriptedPeer::closedPort()));
-    EXPECT_EQ(std::vector<std::string>{"PROXY: [SOCKS t\\nu:80] target host refused: it holds a "
-                                       "line break or a zero byte"},
-              capture.lines());
+    // SOCKS 4 has no room for an IPv6 address; the proxy is not even asked.
+    const Row socksRows[] = {
+        {"t\nu", "PROXY: [SOCKS t\\nu:80] target host refused: it holds a line break or a zero "
+                 "byte"},
+        {"fd00::1",
+         "PROXY: [SOCKS [fd00::1]:80] target host refused: SOCKS 4 cannot carry an IPv6 address"},
+    };
+    for (const Row& row : socksRows) {
+        ScriptedPeer proxy;
+        proxy.start();
+        CSocksMethod socks;
+        qvtest::LogCapture capture;
+        CTCPSocket* socket = nullptr;
+        EXPECT_FALSE(socks.connect(&socket, row.host, 80, "127.0.0.1", proxy.port()));
+        EXPECT_EQ(std::vector<std::string>{row.line}, capture.lines());
+        EXPECT_EQ(10022, socks.getLastError());
+    }
 }
 
 // Names the tests resolve without asking any name service.

@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 
 #include "platform/ProxySettings.h"
+#include "proxy/routes/ProxyList.h"
 #include "proxy/routes/ProxySettingsDetection.h"
 #include "proxy/routes/WriteOrder.h"
 
@@ -242,13 +243,46 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
           "PROXY: Connection 'Modem' InternetQueryOption failed 0"},
          {},
          false},
-        {"user information never reaches the log, whatever its password holds",
-         lanWith(kProxy, "http=user:s3cr/t?x#y@h:80;socks=u:p;w@s:1080", "a\nPROXY DETECTED OK"),
+        {"user information never reaches the log, whatever its password holds but a ';'",
+         lanWith(kProxy, "http=user:s3cr/t?x#y=@h:80;socks=u:p@w@s:1080", "a\nPROXY DETECTED OK"),
          {kIe6,
-          kLan + " Proxy Server: 'http=s:1080' Bypass list: "
+          kLan + " Proxy Server: 'http=h:80;socks=s:1080' Bypass list: "
                  "'a\\nPROXY DETECTED OK'",
-          "PROXY: Try 'everything' s:1080"},
-         {{MethodHttpConnect, "s", 1080}},
+          "PROXY: Try 'everything' h:80", "PROXY: Try 'everything' s:1080"},
+         {{MethodHttpConnect, "h", 80}, {MethodSocks, "s", 1080}},
+         true},
+        {"user information is removed per entry and takes no other entry with it",
+         lanWith(kProxy, "http=a:80;https=me@b:443"),
+         {kIe6, kLan + " Proxy Server: 'http=a:80;https=b:443'", "PROXY: Try 'everything' b:443",
+          "PROXY: Try 'everything' a:80"},
+         {{MethodHttpConnect, "b", 443}, {MethodHttpConnect, "a", 80}},
+         true},
+        {"IPv6 proxies in brackets, recorded without them",
+         lanWith(kProxy, "http=[fd00::1]:3128;socks=[FD00::2]:1080"),
+         {kIe6, kLan + " Proxy Server: 'http=[fd00::1]:3128;socks=[FD00::2]:1080'",
+          "PROXY: Try 'everything' [fd00::1]:3128", "PROXY: Try 'everything' [FD00::2]:1080"},
+         {{MethodHttpConnect, "fd00::1", 3128}, {MethodSocks, "FD00::2", 1080}},
+         true},
+        {"an IPv6 entry whose scheme Wine dropped is an address of its own",
+         lanWith(kProxy, "[fd00::1]:3128;socks=s:1080"),
+         {kIe6, kLan + " Proxy Server: '[fd00::1]:3128;socks=s:1080'",
+          "PROXY: Try 'everything' [fd00::1]:3128", "PROXY: Try 'everything' s:1080"},
+         {{MethodHttpConnect, "fd00::1", 3128}, {MethodSocks, "s", 1080}},
+         true},
+        {"an IPv6 address without brackets, or without a good port, is not usable",
+         lanWith(kProxy, "http=fd00::1:3128;https=[fd00::1]:0;socks=[::1]"),
+         {kIe6, kLan + " Proxy Server: 'http=fd00::1:3128;https=[fd00::1]:0;socks=[::1]'",
+          "PROXY: Not usable: 'everything' https=[fd00::1] with no port from 1 to 65535",
+          "PROXY: Not usable: 'everything' http=fd00::1:3128: no host, or an IPv6 address "
+          "without brackets"},
+         {},
+         true},
+        {"an HTTPS proxy URL names a kind of proxy no method here speaks",
+         lanWith(kProxy, "https://t:443"),
+         {kIe6, kLan + " Proxy Server: 'https://t:443'",
+          "PROXY: Not usable: 'everything' https://t:443: no method here speaks this kind of "
+          "proxy"},
+         {},
          true},
         {"names of connections and the version are escaped, never cut as settings are",
          withDialUps(perConnection("6@\t.0", answer(kDirect, std::nullopt)),
@@ -276,11 +310,10 @@ TEST(DetectionTables, LogLinesAndCandidatesFollowTheSettings) {
           "PROXY: Try 'everything' a:80", "PROXY: Try 'everything' c:1080"},
          {{MethodHttpConnect, "b", 443}, {MethodHttpConnect, "a", 80}, {MethodSocks, "c", 1080}},
          true},
-        {"an http entry without a port runs into the next entry",
+        {"an http entry without a port is none, and takes nothing of the next entry",
          lanWith(kProxy, "http=a;https=b:443"),
-         {kIe6, kLan + " Proxy Server: 'http=a;https=b:443'", "PROXY: Try 'everything' b:443",
-          "PROXY: Try 'everything' a;https=b:443"},
-         {{MethodHttpConnect, "b", 443}, {MethodHttpConnect, "a;https=b", 443}},
+         {kIe6, kLan + " Proxy Server: 'http=a;https=b:443'", "PROXY: Try 'everything' b:443"},
+         {{MethodHttpConnect, "b", 443}},
          true},
         {"a URL is found only by its own scheme",
          lanWith(kProxy, "http://a:8080"),
@@ -419,48 +452,58 @@ TEST(DetectionTables, NoTargetsGiveTryLinesButNoCandidates) {
     EXPECT_EQ("PROXY: Try 'everything' proxy:3128", log.lines().back());
 }
 
-TEST(ParseProxyEntry, FindsTheEntryOfOneScheme) {
-    using E = routes::ProxyEntry;
+TEST(ProxyList, TheFirstEntryOfEachSchemeIsRead) {
+    using R = net::HostPortRead;
     struct Case {
         std::string text;
-        const char* scheme;
-        routes::ProxyEntry found;
+        std::string scheme;
+        std::optional<R> read; // none: no entry
         std::string host;
         std::uint16_t port;
     };
     const std::string longHost(300, 'h');
     const Case cases[] = {
-        {"http=a:80;https=b:443;socks=c:1080", nullptr, E::Absent, "", 0},
-        {"http=a:80;https=b:443;socks=c:1080", "http", E::Found, "a", 80},
-        {"http=a:80;https=b:443;socks=c:1080", "socks", E::Found, "c", 1080},
-        {"https=b:443", "http", E::Absent, "", 0},
-        {"http://a:8080", nullptr, E::Absent, "", 0},
-        {"http://a:8080", "https", E::Absent, "", 0},
-        {"socks://s:1080", "socks", E::Found, "s", 1080},
-        {"http=a:1;http://b:2", "http", E::Found, "a", 1},
-        {"proxy", nullptr, E::Absent, "", 0},
-        {":8080", nullptr, E::Found, "", 8080},
-        {"p:65535", nullptr, E::Found, "p", 65535},
+        {"http=a:80;https=b:443;socks=c:1080", "", std::nullopt, "", 0},
+        {"http=a:80;https=b:443;socks=c:1080", "http", R::Ok, "a", 80},
+        {"http=a:80;https=b:443;socks=c:1080", "socks", R::Ok, "c", 1080},
+        {"https=b:443", "http", std::nullopt, "", 0},
+        {"http://a:8080", "", std::nullopt, "", 0},
+        {"http://a:8080", "https", std::nullopt, "", 0},
+        {"socks://s:1080", "socks", R::Ok, "s", 1080},
+        {"http=a:1;http://b:2", "http", R::Ok, "a", 1},
+        {"proxy", "", R::NoPort, "", 0},
+        {":8080", "", R::BadHost, "", 0},
+        {"p:65535", "", R::Ok, "p", 65535},
         // Ports outside 1 to 65535, or not plain digits, name no route.
-        {"p: 81", nullptr, E::BadPort, "p", 0},
-        {"p:8\r\n1", nullptr, E::Found, "p", 8},
-        {"p:-1", nullptr, E::BadPort, "p", 0},
-        {"p:0", nullptr, E::BadPort, "p", 0},
-        {"p:65616", nullptr, E::BadPort, "p", 0},
-        {"p:+7", nullptr, E::BadPort, "p", 0},
-        {"p:99999999999", nullptr, E::BadPort, "p", 0},
-        {"http=p:65616;socks=s:1080", "http", E::BadPort, "p", 0},
-        {"", nullptr, E::Absent, "", 0},
-        {"socksextr=e:5", "socksextralong", E::Found, "e", 5},
-        {"http=" + longHost + ":8080", "http", E::Found, longHost, 8080},
+        {"p: 81", "", R::BadPort, "p", 0},
+        {"p:8\r\n1", "", R::Ok, "p", 8},
+        {"p:-1", "", R::BadPort, "p", 0},
+        {"p:0", "", R::BadPort, "p", 0},
+        {"p:65616", "", R::BadPort, "p", 0},
+        {"p:+7", "", R::BadPort, "p", 0},
+        {"p:99999999999", "", R::BadPort, "p", 0},
+        {"http=p:65616;socks=s:1080", "http", R::BadPort, "p", 0},
+        {"", "", std::nullopt, "", 0},
+        {"HTTP=e:5", "http", R::Ok, "e", 5},
+        {"http=" + longHost + ":8080", "http", R::Ok, longHost, 8080},
+        {"http=[fd00::1]:3128/", "http", R::Ok, "fd00::1", 3128},
+        {"socks=s:1;[::1]:80", "", R::Ok, "::1", 80},
+        {"PROXY a:80;SOCKS s:1", "socks", std::nullopt, "", 0},
+        {"http=tok=en@a:80;https=me@b:443", "http", R::Ok, "a", 80},
+        {"https=me:p@ss@[::1]:443", "https", R::Ok, "::1", 443},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text + " / " + (c.scheme == nullptr ? "(no scheme)" : c.scheme));
-        std::string host = "untouched";
-        std::uint16_t port = 7;
-        EXPECT_EQ(c.found, parseProxyEntry(c.text, c.scheme, host, port));
-        EXPECT_EQ(c.found == E::Absent ? "untouched" : c.host, host);
-        EXPECT_EQ(c.found == E::Found ? c.port : 7, port);
+        SCOPED_TRACE(c.text + " / " + c.scheme);
+        const std::vector<routes::ListEntry> entries = routes::readProxyList(c.text);
+        const routes::ListEntry* entry = routes::firstEntry(entries, c.scheme);
+        ASSERT_EQ(c.read.has_value(), entry != nullptr);
+        if (entry == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(*c.read, entry->read);
+        EXPECT_EQ(c.host, entry->at.host);
+        EXPECT_EQ(c.port, entry->at.port);
+        EXPECT_EQ(std::string::npos, entry->written.find('@')) << entry->written;
     }
 }
 

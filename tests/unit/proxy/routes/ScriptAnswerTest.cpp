@@ -39,8 +39,20 @@ TEST(ScriptAnswer, EveryFormOfProxyListGivesItsProxiesInOrder) {
          {{MethodHttpConnect, "t", 443}, {MethodHttpConnect, "u", 8443}},
          {}},
         {"PROXY a; PROXY b:0; PROXY c:65536; PROXY :80; PROXY [::1]:80",
-         {},
-         {"PROXY a", "PROXY b:0", "PROXY c:65536", "PROXY :80", "PROXY [::1]:80"}},
+         {{MethodHttpConnect, "::1", 80}},
+         {"PROXY a", "PROXY b:0", "PROXY c:65536", "PROXY :80"}},
+        {"PROXY [fd00::1]:3128; SOCKS [fd00::2]:1080; PROXY fd00::1:3128; PROXY [fd00::1]",
+         {{MethodHttpConnect, "fd00::1", 3128}, {MethodSocks, "fd00::2", 1080}},
+         {"PROXY fd00::1:3128", "PROXY [fd00::1]"}},
+        {"http://[fd00::1]:3128/ socks4://u:p@[::1]:1080 [fd00::3]:80",
+         {{MethodHttpConnect, "fd00::1", 3128},
+          {MethodSocks, "::1", 1080},
+          {MethodHttpConnect, "fd00::3", 80}},
+         {}},
+        {"http=a:80;https=me@b:443",
+         {{MethodHttpConnect, "a", 80}, {MethodHttpConnect, "b", 443}},
+         {}},
+        {"PROXY me:x@[fd00::1]:80; bad=u@h:1", {{MethodHttpConnect, "fd00::1", 80}}, {"bad=h:1"}},
         {"PROXY a:80 extra", {}, {"PROXY a:80 extra"}},
         {"http://user:pw@h:3128", {{MethodHttpConnect, "h", 3128}}, {}},
         // No part of a password becomes a host or an unusable entry, whatever it holds.
@@ -56,6 +68,8 @@ TEST(ScriptAnswer, EveryFormOfProxyListGivesItsProxiesInOrder) {
     }
     EXPECT_EQ("https://updates.example.com/", scriptUrlFor({"updates.example.com", 443}));
     EXPECT_EQ("http://10.0.0.7:8443/", scriptUrlFor({"10.0.0.7", 8443}));
+    EXPECT_EQ("http://[fd00::1]:47006/", scriptUrlFor({"fd00::1", 47006}));
+    EXPECT_EQ("https://[::1]/", scriptUrlFor({"::1", 443}));
 }
 
 ProxyCandidate route(ProxyMethodCode method, const char* proxy, std::uint16_t proxyPort,

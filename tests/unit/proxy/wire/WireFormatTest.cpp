@@ -17,6 +17,9 @@ TEST(HttpConnectRequest, IsTheRequestLineAndAnEmptyLineAndNothingElse) {
     std::string request;
     ASSERT_EQ(httpconnect::RequestProblem::None, httpconnect::buildRequest("h", 5000, request));
     EXPECT_EQ("CONNECT h:5000 HTTP/1.0\r\n\r\n", request);
+    ASSERT_EQ(httpconnect::RequestProblem::None,
+              httpconnect::buildRequest("2001:db8::1", 443, request));
+    EXPECT_EQ("CONNECT [2001:db8::1]:443 HTTP/1.0\r\n\r\n", request);
 }
 
 TEST(HttpConnectRequest, RefusesHostsThatBreakTheLineOrDoNotFit) {
@@ -330,6 +333,8 @@ TEST(ProxyAuthenticate, TheAuthenticatingRequestCarriesTheTokenAndAsksToKeepTheC
     EXPECT_EQ("CONNECT h:5000 HTTP/1.0\r\nProxy-Authorization: NTLM /wBh\r\n"
               "Proxy-Connection: keep-alive\r\n\r\n",
               request);
+    ASSERT_TRUE(proxyauth::buildRequest("::1", 443, proxyauth::Scheme::Basic, "", request));
+    EXPECT_EQ(0u, request.find("CONNECT [::1]:443 HTTP/1.0\r\n")) << request;
     EXPECT_FALSE(
         proxyauth::buildRequest("h\r\nX: y", 1, proxyauth::Scheme::Negotiate, "t", request));
     for (const std::string& bytes :
