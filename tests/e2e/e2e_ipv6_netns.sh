@@ -7,8 +7,8 @@
 #      reverse, are reached through the race of addresses within about a second; the times are
 #      printed. A silent address sits on a second link, whose neighbour entry for it names a
 #      hardware address nobody owns, so its handshake goes out and nothing ever comes back.
-# cases_after_host_parsing holds the cases of IPv6 literals in the command line and in a proxy
-# URL; they run only with QV_IPV6_HOST_TEXTS=1.
+#   3. IPv6 only: the target as an IPv6 literal on the command line, bracketed or apart from its
+#      port, and (natively) a proxy given as an IPv6 literal in http_proxy is recorded.
 #   e2e_ipv6_netns.sh PROGRAM WORK-FOLDER [WINE]
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -uo pipefail
@@ -134,9 +134,8 @@ expect_quick() { # CASE
     fail "$1: the direct attempt took ${attempt_ms:-?} ms, expected well under ${slow_bound} s"
 }
 
-# Literals where hosts are read: the command line and a proxy URL. Needs the parsing of IPv6
-# host texts in the command line and the proxy settings.
-cases_after_host_parsing() {
+# Literals where hosts are read: the command line and a proxy URL.
+literal_cases() {
   echo "case: a bracketed IPv6 literal on the command line"
   run "[$host6]:$port"
   expect_direct "$host6"
@@ -178,7 +177,7 @@ run only6.test "$port"
 expect_direct only6.test
 report "IPv6-only name"
 
-[ "${QV_IPV6_HOST_TEXTS:-0}" = 1 ] && cases_after_host_parsing
+literal_cases
 
 ip addr add "$host4/24" dev "$host_if" &&
   in_ns ip addr add "$ns4/24" dev "$ns_if" &&
