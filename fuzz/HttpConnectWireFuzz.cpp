@@ -5,6 +5,7 @@
 // whole as a 407 answer: its challenges, its framing, and as a chunked body.
 #include "Property.h"
 
+#include "net/IpLiteral.h"
 #include "proxy/wire/Base64.h"
 #include "proxy/wire/HttpBodyReader.h"
 #include "proxy/wire/HttpConnectWire.h"
@@ -70,7 +71,8 @@ void checkRequest(const std::uint8_t* data, std::size_t size) {
     if (httpconnect::buildRequest(host, port, request) != httpconnect::RequestProblem::None) {
         return;
     }
-    const std::string start = "CONNECT " + host + ":";
+    // An IPv6 address goes in the brackets that keep its colons apart from the port's.
+    const std::string start = "CONNECT " + net::bracketed(host) + ":";
     const std::string end = std::string(" HTTP/1.0") + httpconnect::kHeaderEnd;
     require(request.size() < httpconnect::kBufferSize, "a request that fits the buffer", request);
     require(request.compare(0, start.size(), start) == 0 && request.size() >= end.size() &&
