@@ -68,22 +68,14 @@ CONF
   echo $! >"$dir/tinyproxy.pid"
 
   socks_port=$(free_port)
-  cat >"$dir/danted.conf" <<CONF
-logoutput: $dir/danted.log
-internal: 127.0.0.1 port = $socks_port
-external: 127.0.0.1
-clientmethod: none
-socksmethod: none
-user.privileged: root
-user.unprivileged: nobody
-client pass {
-  from: 127.0.0.0/8 to: 0.0.0.0/0
-}
-socks pass {
-  from: 127.0.0.0/8 to: 127.0.0.0/8
-  command: connect
-}
-CONF
+  # A dante on loopback for loopback targets; a third argument adds a line to its connect rule.
+  dante_conf() { # PORT LOG-FILE [RULE-LINE]
+    printf '%s\n' "logoutput: $2" "internal: 127.0.0.1 port = $1" "external: 127.0.0.1" \
+      "clientmethod: none" "socksmethod: none" "user.privileged: root" \
+      "user.unprivileged: nobody" "client pass {" "  from: 127.0.0.0/8 to: 0.0.0.0/0" "}" \
+      "socks pass {" "  from: 127.0.0.0/8 to: 127.0.0.0/8" "  command: connect" ${3:+"  $3"} "}"
+  }
+  dante_conf "$socks_port" "$dir/danted.log" >"$dir/danted.conf"
   danted -f "$dir/danted.conf" -N 1 </dev/null >>"$dir/danted.out" 2>&1 &
   echo $! >"$dir/danted.pid"
 
@@ -100,23 +92,7 @@ CONF
   }
 
   socks5_port=$(free_port)
-  cat >"$dir/danted5.conf" <<CONF
-logoutput: $dir/danted5.log
-internal: 127.0.0.1 port = $socks5_port
-external: 127.0.0.1
-clientmethod: none
-socksmethod: none
-user.privileged: root
-user.unprivileged: nobody
-client pass {
-  from: 127.0.0.0/8 to: 0.0.0.0/0
-}
-socks pass {
-  from: 127.0.0.0/8 to: 127.0.0.0/8
-  command: connect
-  proxyprotocol: socks_v5
-}
-CONF
+  dante_conf "$socks5_port" "$dir/danted5.log" "proxyprotocol: socks_v5" >"$dir/danted5.conf"
   with_proxy_hosts danted -f "$dir/danted5.conf" -N 1 </dev/null >>"$dir/danted5.out" 2>&1 &
   echo $! >"$dir/danted5.pid"
 
