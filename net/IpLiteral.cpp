@@ -1,5 +1,7 @@
 #include "net/IpLiteral.h"
 
+#include "platform/AsciiCase.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -17,19 +19,6 @@ constexpr std::uint8_t kByteMask = 0xFF;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (isDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -51,7 +40,7 @@ std::optional<std::uint16_t> hexGroup(const std::string& text) {
     }
     unsigned value = 0;
     for (const char c : text) {
-        const int digit = hexValue(c);
+        const int digit = platform::hexDigitValue(c);
         if (digit < 0) {
             return std::nullopt;
         }

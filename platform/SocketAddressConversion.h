@@ -1,11 +1,12 @@
 // Between the platform's IpAddress and the system's socket addresses, which Winsock and BSD
 // sockets lay out alike. Included by each platform's socket file after its own system headers,
-// which declare sockaddr_in, sockaddr_in6, sockaddr_storage, htons and ntohs.
+// which declare sockaddr_in, sockaddr_in6, sockaddr_storage, addrinfo, htons and ntohs.
 #pragma once
 
 #include "platform/Socket.h"
 
 #include <cstring>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -46,6 +47,18 @@ bool readSocketAddress(const sockaddr* raw, IpAddress& address, std::uint16_t& p
         return true;
     }
     return false;
+}
+
+// The addresses of a lookup's answer in its order, those of other families left out.
+void takeAddresses(const addrinfo* found, std::vector<IpAddress>& addresses) {
+    addresses.clear();
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        IpAddress address;
+        std::uint16_t port = 0;
+        if (readSocketAddress(entry->ai_addr, address, port)) {
+            addresses.push_back(address);
+        }
+    }
 }
 
 } // namespace

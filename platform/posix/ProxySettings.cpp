@@ -136,30 +136,6 @@ bool isHostName(const std::string& host) {
     return std::all_of(labels.begin(), labels.end(), isLabel);
 }
 
-int hexValue(char c) {
-    if (isAsciiDigit(c)) {
-        return c - '0';
-    }
-    const char lower = static_cast<char>(c | 0x20);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
-// A URL's user name or password as curl reads it: "%XX" stands for the byte XX.
-std::string percentDecoded(const std::string& text) {
-    std::string decoded;
-    for (std::string::size_type i = 0; i < text.size(); ++i) {
-        const int high = i + 2 < text.size() && text[i] == '%' ? hexValue(text[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(text[i + 2]) : -1;
-        if (low < 0) {
-            decoded += text[i];
-            continue;
-        }
-        decoded += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    return decoded;
-}
-
 // "user:password", the password being everything after the first colon.
 ProxyCredentials credentialsOf(const std::string& userInfo) {
     const auto colon = userInfo.find(':');

@@ -146,33 +146,6 @@ std::string distrust(const std::string& folder) {
     return stat(folder.c_str(), &info) == 0 ? distrust(info, folder) : std::string();
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-std::string unescape(const std::string& text) {
-    std::string out;
-    for (std::string::size_type i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
-            hexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 bool isFolder(const std::string& path, struct stat& info) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
@@ -291,10 +264,10 @@ std::vector<Value> loadValues(const std::string& folder) {
             continue;
         }
         Value value;
-        value.name = unescape(line.substr(0, first));
+        value.name = percentDecoded(line.substr(0, first));
         value.type = static_cast<std::uint32_t>(
             std::strtoul(line.substr(first + 1, second - first - 1).c_str(), nullptr, 10));
-        value.data = unescape(line.substr(second + 1));
+        value.data = percentDecoded(line.substr(second + 1));
         values.push_back(std::move(value));
     }
     return values;

@@ -345,14 +345,7 @@ int resolveAddresses(const std::string& host, std::vector<IpAddress>& addresses)
     if (status != 0) {
         return resolverCode(status, errno);
     }
-    addresses.clear();
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        IpAddress address;
-        std::uint16_t port = 0;
-        if (readSocketAddress(entry->ai_addr, address, port)) {
-            addresses.push_back(address);
-        }
-    }
+    takeAddresses(found, addresses);
     freeaddrinfo(found);
     return addresses.empty() ? kSockNoData : 0;
 }

@@ -197,14 +197,7 @@ int resolveAddresses(const std::string& host, std::vector<IpAddress>& addresses)
         // The one answer outside the socket range: memory ran short.
         return code == WSA_NOT_ENOUGH_MEMORY ? WSAENOBUFS : code;
     }
-    addresses.clear();
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        IpAddress address;
-        std::uint16_t port = 0;
-        if (readSocketAddress(entry->ai_addr, address, port)) {
-            addresses.push_back(address);
-        }
-    }
+    takeAddresses(found, addresses);
     ::freeaddrinfo(found);
     return addresses.empty() ? WSANO_DATA : 0;
 }

@@ -1,24 +1,13 @@
 #include "proxy/wire/HttpBodyReader.h"
 
+#include "platform/AsciiCase.h"
+
 namespace proxyauth {
 
 namespace {
 
 constexpr std::size_t kMaxLineBytes = 4096;
 constexpr std::size_t kMaxSizeDigits = 7; // below kMaxBodyBytes' 16 MB worth of hex digits
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -70,8 +59,8 @@ bool HttpBodyReader::endLine(const std::string& text) {
     case State::SizeLine: {
         std::size_t size = 0;
         std::size_t digits = 0;
-        for (; digits < text.size() && hexValue(text[digits]) >= 0; ++digits) {
-            size = size * 16 + static_cast<std::size_t>(hexValue(text[digits]));
+        for (; digits < text.size() && platform::hexDigitValue(text[digits]) >= 0; ++digits) {
+            size = size * 16 + static_cast<std::size_t>(platform::hexDigitValue(text[digits]));
         }
         const bool extensionOrEnd = digits == text.size() || text[digits] == ';' ||
                                     text[digits] == ' ' || text[digits] == '\t';
